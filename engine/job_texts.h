@@ -1,0 +1,78 @@
+// The fixed texts of the log panel, the instruction line and the messages, shared by the jobs
+// and the views.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "engine/job_view.h"
+
+namespace engine {
+
+// Log lines: the package path followed directly by one of these.
+inline constexpr std::string_view kLogFileOpen = " file is open....\r\n";
+inline constexpr std::string_view kLogFileExtracted = " file is extracted....\r\n";
+inline constexpr std::string_view kLogFileClosed = " file is closed....\r\n";
+inline constexpr std::string_view kLogPreviewAvailable = " preview of file is available....\r\n";
+inline constexpr std::string_view kLogRepaired = "  Repaired....\r\n";
+inline constexpr std::string_view kLogExtractionFailed = " extraction of file failed....\r\n";
+inline constexpr std::string_view kLogRepairStopped =
+    " file is not extracting as process has been stop by the user.... \r\n";
+inline constexpr std::string_view kLogNotRepaired = " not Repaired....\r\n";
+inline constexpr std::string_view kLogSaveStarts = " saving of file starts....\r\n";
+inline constexpr std::string_view kLogNoMedia = " no media content is present in the file....\r\n";
+inline constexpr std::string_view kLogMediaDone = " Media extraction is done....\r\n";
+inline constexpr std::string_view kLogSaveDone = " saving of file done....\r\n";
+inline constexpr std::string_view kLogSaveFailed = " saving of file failed....\r\n";
+inline constexpr std::string_view kLogCannotSave = " cannot be saved,as it is not Repaired.\r\n";
+inline constexpr std::string_view kLogSaveStopped =
+    " file is not saving as process has been stop by the user.... \r\n";
+inline constexpr std::string_view kLogNotSaved = " not saved....\r\n";
+
+// Whole lines.
+inline constexpr std::string_view kLogStarLine =
+    "*************************************************************************************\r\n";
+inline constexpr std::string_view kLogRepairCompleted = "Repairing process completed....\r\n";
+inline constexpr std::string_view kLogSaveCompleted = "Saving processing completed....\r\n";
+inline constexpr std::string_view kLogUnderscoreLine =
+    "________________________________________________________________\r\n\r\n";
+
+// Log panel texts set by the workspace.
+inline constexpr std::string_view kLogIdleText =
+    "Click Select files to select .dotm file(s) to repair....";
+inline constexpr std::string_view kLogSelectedText = "Select .dotm file(s) to Repair....";
+
+// Instruction lines with their bold ranges.
+inline constexpr std::string_view kInstructionIdle =
+    "Click Select files to select .dotm file(s) to repair.\n"
+    "Click Repair files to see the preview of the .dotm file(s).";
+inline constexpr std::array<TextRange, 5> kInstructionIdleBold{
+    {{6, 18}, {29, 34}, {59, 72}, {84, 92}, {99, 104}}};
+inline constexpr std::array<TextRange, 5> kInstructionEmptiedBold{
+    {{6, 18}, {29, 34}, {59, 72}, {83, 91}, {99, 103}}};
+inline constexpr std::string_view kInstructionRepairing =
+    "Please wait while .dotm file(s) are Repairing....";
+inline constexpr std::array<TextRange, 1> kInstructionRepairingBold{{{19, 30}}};
+inline constexpr std::string_view kInstructionRepaired =
+    "Click item in the list to see the preview in right side.\n"
+    "Click Browse folder to select destination path.\n"
+    "Click Save.... to save .dotm file(s)";
+inline constexpr std::array<TextRange, 4> kInstructionRepairedBold{
+    {{6, 22}, {62, 76}, {110, 118}, {127, 133}}};
+inline constexpr std::string_view kInstructionSaving =
+    "Please wait while .dotm file(s) are saving....";
+inline constexpr std::array<TextRange, 1> kInstructionSavingBold{{{19, 30}}};
+inline constexpr std::string_view kInstructionSaved =
+    "Saving of .dotm file(s) completed....\n Click exit to end the application or \n"
+    "Select new .dotm file(s) to repair....";
+inline constexpr std::array<TextRange, 1> kInstructionSavedBold{{{11, 22}}};
+
+// Messages.
+inline constexpr std::string_view kMsgStopBeforeSaving =
+    "Please stop the running process before saving the file(s).";
+inline constexpr std::string_view kMsgInvalidDestination = "Please select a valid folder path.";
+inline constexpr std::string_view kMsgSaveCompletedHead =
+    "File(s) saving process has been completed.Saved file(s) location is:<br><a href=";
+inline constexpr std::string_view kMsgConfirmStop = "Are you sure to stop the running process?";
+
+}  // namespace engine

@@ -1,0 +1,96 @@
+// What the repair and save jobs need from the user interface, and nothing more.
+//
+// The jobs run on a worker thread. They reach the window only through this interface: the
+// desktop view implements it by queuing every call onto the GUI thread (calls that return a
+// value block the worker until the GUI thread answers), the command-line program prints, and
+// the tests record. Calls must take effect in the order they are made.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace engine {
+
+// Colours as 0x00BBGGRR values.
+inline constexpr std::uint32_t kLogBlack = 0x000000;
+inline constexpr std::uint32_t kLogGreen = 0x009900;
+inline constexpr std::uint32_t kLogRed = 0x0000FF;
+
+// Message box styles and answers.
+inline constexpr unsigned kMbIconInformation = 0x40;  // OK button, information icon
+inline constexpr unsigned kMbYesNoQuestion = 0x24;    // Yes and No buttons, question icon
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdNo = 7;
+
+inline constexpr std::string_view kAppCaption = "Brenvik Viva Zadado";
+
+// Preview box modes: 0-5 show the hint texts below when no picture is held, 6 shows the picture
+// at the given path (or nothing).
+enum PreviewMode : int {
+  kPreviewNoFiles = 0,     // "No .dotm file(s) is available\n in the list"
+  kPreviewSelect = 1,      // "Select .dotm file(s)\n to repair"
+  kPreviewWait = 2,        // "Please wait while .dotm file(s)\n are repairing...."
+  kPreviewClickRow = 3,    // "Select .dotm file(s)\n to see preview"
+  kPreviewNoImage = 4,     // "No image is present \n in the selected .dotm file(s)"
+  kPreviewNotRepaired = 5, // "Selected .dotm file(s)\n is not repaired...."
+  kPreviewImage = 6,
+};
+
+// File-list row images and item data.
+inline constexpr int kRowNotRepaired = 0;
+inline constexpr int kRowRepaired = 1;
+inline constexpr int kRowListed = 2;  // image of a freshly listed row
+
+enum class ProgressBar { kFile, kTotal };
+
+// A bold range [first, end) of the instruction line; each line break counts as one character.
+struct TextRange {
+  int first;
+  int end;
+};
+
+class JobView {
+ public:
+  virtual ~JobView() = default;
+
+  // Log panel. Text is UTF-8 and carries its own "\r\n" line ends.
+  virtual void AppendLog(std::string_view text, std::uint32_t colour) = 0;
+  virtual void ClearLog() = 0;
+
+  // File list. A row's text is the package path exactly as listed (UTF-8).
+  virtual int RowCount() = 0;
+  virtual std::string RowText(int row) = 0;
+  virtual int RowData(int row) = 0;
+  virtual void SetRowData(int row, int data) = 0;
+  virtual void SetRowImage(int row, int image) = 0;
+
+  // Progress bars: ResetEstimate before a new range, then range and position.
+  virtual void ResetEstimate(ProgressBar bar) = 0;
+  virtual void SetProgressRange(ProgressBar bar, int upper) = 0;
+  virtual void SetProgressPos(ProgressBar bar, int pos) = 0;
+  // Shows or hides the progress labels and bars and lays the view out again.
+  virtual void ShowProgressArea(bool fileBar, bool totalBar) = 0;
+
+  // Controls. Each also sets the matching workspace flag (m_bCanSelect, m_bCanRepair for
+  // Repair files and Remove files, m_bCanSave for Browse, Save, Extract Media and the path box).
+  virtual void EnableSelect(bool enable) = 0;
+  virtual void EnableRepair(bool enable) = 0;
+  virtual void EnableSaveControls(bool enable) = 0;
+  virtual void ShowStop(bool show) = 0;  // shown and enabled, or hidden
+
+  virtual void SetInstruction(std::string_view text, std::span<const TextRange> bold) = 0;
+  virtual void ShowPreview(std::string_view path, int mode) = 0;
+
+  // A modal message; returns the pressed button (kIdOk, kIdYes, kIdNo). Text is in the message
+  // markup ("<br>" for a line break, <b>, <a href='...'>).
+  virtual int MessageBox(std::string_view text, std::string_view caption, unsigned style) = 0;
+
+  // Inputs the save job reads when it starts.
+  virtual std::string DestinationText() = 0;  // empty while the path box shows its prompt
+  virtual bool ExtractMediaChecked() = 0;
+};
+
+}  // namespace engine

@@ -1,0 +1,23 @@
+// Reads one damaged package without trusting its central directory: a 4-byte window slides over
+// the whole file and every local file header it meets becomes a PartEntry.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "engine/job_param.h"
+#include "engine/part_entry.h"
+
+namespace engine {
+
+inline constexpr std::size_t kScanBufferSize = 1 << 20;
+
+// Scans the package at packagePath (UTF-8, exactly as listed) into scanList, logging
+// " file is open....", " file is extracted...." and " file is closed...." through the view.
+// Polls *param.pJobRunning before every window step and stops early when it reads 0.
+// Returns false, after showing the system's error text, when the package cannot be opened.
+// bufferSize is the read buffer; tests make it tiny so that signatures straddle its edges.
+bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
+                 std::size_t bufferSize = kScanBufferSize);
+
+}  // namespace engine

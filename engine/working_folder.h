@@ -1,0 +1,33 @@
+// The working folder, the file folders inside it, and their deletion.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace engine {
+
+// The user's private temporary folder followed by "DtmTmp"; empty when the private folder is
+// refused (see platform/temp_folder.h).
+std::filesystem::path GetWorkingFolder();
+
+// The file folder of the row at index with the given text: working folder, then the text's
+// file-name part followed by the index in decimal ("Report.dotm3").
+std::filesystem::path FileFolderFor(const std::filesystem::path& workingFolder,
+                                    std::string_view rowText, int index);
+
+// Deletes every file and folder below folder, never following symbolic links; the folder itself
+// stays. Failures are ignored: what cannot be deleted stays, with the folders above it.
+void DeleteFolderTree(const std::filesystem::path& folder);
+
+// DeleteFolderTree, then removes the folder itself if it is empty now.
+void RemoveFolderTree(const std::filesystem::path& folder);
+
+// After the row at removedIndex left the list, the rows behind it moved up by one: renames
+// each of their file folders from its old index to its new one, so that every row's folder is
+// again its file name plus its index. rowTexts are the list's texts after the removal.
+void RenumberFileFolders(const std::filesystem::path& workingFolder,
+                         std::span<const std::string> rowTexts, int removedIndex);
+
+}  // namespace engine

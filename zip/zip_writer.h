@@ -1,0 +1,51 @@
+// Zip archive writer: creates a single-disk zip archive, adds files from disk one at a time
+// (stored or deflated by name suffix), and writes the central directory and end record.
+//
+// Calling order: one ZipWriterCreate, any number of ZipWriterAddFile, one ZipWriterClose.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zip {
+
+// Result codes of the writer.
+inline constexpr std::uint32_t kZipOk = 0x00000000;           // success
+inline constexpr std::uint32_t kZipFileError = 0x00000200;    // archive cannot be created;
+                                                              // source cannot be opened or read
+inline constexpr std::uint32_t kZipWriteError = 0x00000400;   // a write fell short, or the
+                                                              // encoder failed
+inline constexpr std::uint32_t kZipTooLarge = 0x00001000;     // a size, offset or count the
+                                                              // format cannot hold (4 GiB, 65535)
+inline constexpr std::uint32_t kZipBadArgument = 0x00010000;  // no handle; empty name; name
+                                                              // not convertible within 518 bytes
+inline constexpr std::uint32_t kZipWrongHandle = 0x00080000;  // handle kind is not 2
+
+const char* ZipResultText(std::uint32_t code);
+
+struct ZipWriter;
+
+struct ZipHandle {
+  int kind = 2;  // 2: archive writer
+  std::unique_ptr<ZipWriter> writer;
+  ZipHandle();
+  ~ZipHandle();
+};
+
+using ZipHandlePtr = std::unique_ptr<ZipHandle>;
+
+// Creates (or replaces) the archive at path. Returns the handle, or null with *result set.
+ZipHandlePtr ZipWriterCreate(const std::filesystem::path& path, std::uint32_t* result = nullptr);
+
+// Adds the file at sourcePath under name (relative path, either separator). The name is
+// converted to the narrow form one byte per character (characters above U+00FF refuse).
+std::uint32_t ZipWriterAddFile(ZipHandle* handle, std::wstring_view name,
+                               const std::filesystem::path& sourcePath);
+
+// Writes the central directory and end record, closes the file and releases the handle.
+std::uint32_t ZipWriterClose(ZipHandlePtr handle);
+
+}  // namespace zip
