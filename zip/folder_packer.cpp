@@ -1,8 +1,66 @@
-// Placeholder until the folder packer lands.
 #include "zip/folder_packer.h"
+
+#include <string>
+#include <system_error>
+
+#include "platform/text.h"
+
 namespace zip {
-std::uint32_t FolderPacker::PackFolder(const std::filesystem::path&, const std::filesystem::path&) {
-  return kZipBadArgument;
+namespace {
+
+bool IsSeparator(wchar_t c) {
+  return c == L'/' || c == L'\\';
 }
-void FolderPacker::AddFolderFiles(const std::filesystem::path&, ZipHandle*) {}
+
+}  // namespace
+
+std::uint32_t FolderPacker::PackFolder(const std::filesystem::path& folder,
+                                       const std::filesystem::path& archivePath) {
+  m_nFailedAdds = 0;
+  ZipHandlePtr handle = ZipWriterCreate(archivePath);
+  m_nRootLength = platform::WideFromPath(folder).size();
+  if (!handle) return kZipBadArgument;
+  m_archivePath = archivePath;
+  AddFolderFiles(folder, handle.get());
+  m_archivePath.clear();
+  return ZipWriterClose(std::move(handle));
+}
+
+void FolderPacker::AddFolderFiles(const std::filesystem::path& folder, ZipHandle* handle) {
+  std::error_code error;
+  std::filesystem::directory_iterator item(folder, error);
+  const std::filesystem::directory_iterator end;
+  for (; !error && item != end; item.increment(error)) {
+    std::error_code statusError;
+    const std::filesystem::file_status status = item->symlink_status(statusError);
+    // Links are never followed: the folders we pack are our own, and a link must not pull
+    // files from elsewhere into the package.
+    if (statusError || std::filesystem::is_symlink(status)) continue;
+    if (std::filesystem::is_directory(status)) {
+      AddFolderFiles(item->path(), handle);
+      continue;
+    }
+    AddOneFile(item->path(), std::filesystem::is_regular_file(status), handle);
+  }
+}
+
+void FolderPacker::AddOneFile(const std::filesystem::path& path, bool isRegular,
+                              ZipHandle* handle) {
+  std::error_code error;
+  // The archive being written may lie inside the folder; it must not swallow itself.
+  if (!m_archivePath.empty() && std::filesystem::equivalent(path, m_archivePath, error)) return;
+  // Sockets, FIFOs and devices are no parts; reading a FIFO would block the save.
+  if (!isRegular || ZipWriterAddFile(handle, RelativeName(path), path) != kZipOk) {
+    ++m_nFailedAdds;
+  }
+}
+
+std::wstring FolderPacker::RelativeName(const std::filesystem::path& path) const {
+  std::wstring name = platform::WideFromPath(path);
+  if (name.size() <= m_nRootLength) return {};
+  name.erase(0, m_nRootLength);
+  if (IsSeparator(name.front())) name.erase(0, 1);
+  return name;
+}
+
 }  // namespace zip

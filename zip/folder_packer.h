@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "zip/zip_writer.h"
 
@@ -20,10 +21,17 @@ class FolderPacker {
   std::size_t FailedAdds() const { return m_nFailedAdds; }
 
  private:
+  // Adds every file below folder, recursing into subfolders at once; symbolic links and the
+  // archive itself are skipped, files that cannot be added are counted in m_nFailedAdds.
   void AddFolderFiles(const std::filesystem::path& folder, ZipHandle* handle);
+  void AddOneFile(const std::filesystem::path& path, bool isRegular, ZipHandle* handle);
+  // The path without the packed folder's own path and the one separator after it.
+  std::wstring RelativeName(const std::filesystem::path& path) const;
 
+  // Characters of the folder path given to the current PackFolder, exactly as passed.
   std::size_t m_nRootLength = 0;
   std::size_t m_nFailedAdds = 0;
+  std::filesystem::path m_archivePath;
 };
 
 }  // namespace zip

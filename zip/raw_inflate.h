@@ -48,7 +48,11 @@ using RawInflateHandlePtr = std::unique_ptr<RawInflateHandle, RawInflateCloser>;
 int RawInflateOpen(const std::filesystem::path& path, RawInflateHandlePtr& handle);
 
 // Inflates into buffer (at least sizes.length bytes). Returns a result code and sets
-// sizes.length to the bytes written by this read.
+// sizes.length to the bytes written by this read. Output never exceeds the uncompressedSize of
+// the first read (a longer stream is cut there and succeeds); a stream that ends early returns
+// kInflMoreOutput with the bytes it gave, and further reads return kInflMoreOutput with
+// length 0 without reading the file: a read that gives nothing means nothing more can come. Any
+// result but kInflMoreOutput finishes the handle: later reads return kInflNotOpen.
 int RawInflateRead(RawInflateHandle* handle, InflateSizes& sizes, std::uint8_t* buffer);
 
 // Releases the stream and closes the file. Valid in every state after a successful open.

@@ -1,16 +1,290 @@
-// Placeholder until the zip writer lands.
 #include "zip/zip_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/text.h"
+#include "zip/deflate_encoder.h"
+#include "zip/entry_source.h"
+#include "zip/little_endian.h"
+#include "zip/source_info.h"
+#include "zip/zip_entry_record.h"
+#include "zip/zip_limits.h"
+
 namespace zip {
-struct ZipWriter {};
+namespace {
+
+// The name conversion buffer holds 518 bytes with its terminator; the stored-name field 259.
+constexpr std::size_t kMaxConvertedName = 517;
+constexpr std::size_t kMaxStoredName = 259;
+constexpr std::size_t kTransferBufferSize = 16384;
+// Source pieces handed to zlib in one call: large enough that per-call costs vanish.
+constexpr std::size_t kSourcePieceSize = 128 * 1024;
+// The central directory is gathered and written in blocks of about this size.
+constexpr std::size_t kCentralWriteBlock = 64 * 1024;
+
+constexpr std::array<std::string_view, 8> kStoredSuffixes = {".Z",   ".zip", ".zoo", ".arc",
+                                                             ".lzh", ".arj", ".gz",  ".tgz"};
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// Names ending in the suffix of an already compressed format are stored, all others deflated.
+std::uint16_t MethodForName(std::string_view name) {
+  const auto dot = name.rfind('.');
+  if (dot == std::string_view::npos) return kMethodDeflated;
+  const std::string_view suffix = name.substr(dot);
+  for (const auto stored : kStoredSuffixes) {
+    if (EqualsIgnoringAsciiCase(suffix, stored)) return kMethodStored;
+  }
+  return kMethodDeflated;
+}
+
+// The narrow entry name: one byte per character, backslashes turned into slashes. Nothing when
+// the name is empty, holds a NUL or a character above U+00FF, or does not fit the field.
+std::optional<std::string> StoredName(std::wstring_view name) {
+  std::optional<std::string> narrow = platform::BytesFromWide(name);
+  if (!narrow || narrow->empty() || narrow->size() > kMaxConvertedName ||
+      narrow->size() > kMaxStoredName || narrow->find('\0') != std::string::npos) {
+    return std::nullopt;
+  }
+  std::replace(narrow->begin(), narrow->end(), '\\', '/');
+  return narrow;
+}
+
+}  // namespace
+
+struct ZipWriter {
+  platform::File output;
+  std::uint64_t baseOffset = 0;
+  std::uint64_t writePosition = 0;
+  bool canReposition = true;
+  std::vector<ZipEntryRecord> entries;
+  std::vector<std::byte> transferBuffer = std::vector<std::byte>(kTransferBufferSize);
+  std::vector<std::byte> sourceBuffer = std::vector<std::byte>(kSourcePieceSize);
+  ZipLimits limits;
+};
+
 ZipHandle::ZipHandle() = default;
 ZipHandle::~ZipHandle() = default;
-const char* ZipResultText(std::uint32_t) { return ""; }
-ZipHandlePtr ZipWriterCreate(const std::filesystem::path&, std::uint32_t* result) {
-  if (result) *result = kZipFileError;
-  return nullptr;
+
+namespace {
+
+class ArchiveSink final : public DeflateSink {
+ public:
+  explicit ArchiveSink(platform::File& output) : m_output(output) {}
+  bool Write(std::span<const std::byte> data) override {
+    if (!m_output.Write(data)) return false;
+    m_nWritten += data.size();
+    return true;
+  }
+  std::uint64_t Written() const { return m_nWritten; }
+
+ private:
+  platform::File& m_output;
+  std::uint64_t m_nWritten = 0;
+};
+
+// Copies the source unchanged; false when a write falls short.
+bool CopyStored(EntrySource& source, ArchiveSink& sink) {
+  for (;;) {
+    const auto piece = source.NextPiece();
+    if (piece.empty()) return true;
+    if (!sink.Write(piece)) return false;
+  }
 }
-std::uint32_t ZipWriterAddFile(ZipHandle*, std::wstring_view, const std::filesystem::path&) {
-  return kZipBadArgument;
+
+ZipEntryRecord StartRecord(std::string name, std::uint16_t method, const SourceInfo& info,
+                           std::uint64_t offset) {
+  ZipEntryRecord entry;
+  entry.name = std::move(name);
+  entry.method = method;
+  entry.dosDateTime = info.dosDateTime;
+  entry.compressedSize = method == kMethodStored ? static_cast<std::uint32_t>(info.size) : 0;
+  entry.uncompressedSize = static_cast<std::uint32_t>(info.size);
+  entry.externalAttributes = info.externalAttributes;
+  entry.localHeaderOffset = static_cast<std::uint32_t>(offset);
+  entry.modifyTime = info.modifyTime;
+  entry.accessTime = info.accessTime;
+  entry.createTime = info.createTime;
+  return entry;
 }
-std::uint32_t ZipWriterClose(ZipHandlePtr) { return kZipBadArgument; }
+
+bool WriteLocalHeader(platform::File& output, const ZipEntryRecord& entry) {
+  LittleEndianBuffer header;
+  PutLocalHeader(header, entry);
+  return output.Write(header.Bytes());
+}
+
+// Writes the entry's data after its local header. Returns the compressed bytes written, or
+// nothing when a write fell short or the encoder failed.
+std::optional<std::uint64_t> WriteEntryData(ZipWriter& writer, ZipEntryRecord& entry,
+                                            EntrySource& source) {
+  ArchiveSink sink(writer.output);
+  if (entry.method == kMethodStored) {
+    if (!CopyStored(source, sink)) return std::nullopt;
+    return sink.Written();
+  }
+  return DeflateEntryData(kDeflateLevel, entry.centralFlags, source, sink, writer.transferBuffer);
+}
+
+// Writes the final form of the local header in place and returns to the write position.
+bool RewriteLocalHeader(ZipWriter& writer, const ZipEntryRecord& entry) {
+  if (!writer.canReposition) return false;
+  return writer.output.Seek(entry.localHeaderOffset - writer.baseOffset) &&
+         WriteLocalHeader(writer.output, entry) &&
+         writer.output.Seek(writer.writePosition - writer.baseOffset);
+}
+
+// After a failed write the file position tells how far the archive really reaches.
+void ResyncWritePosition(ZipWriter& writer) {
+  const std::int64_t position = writer.output.Position();
+  if (position >= 0)
+    writer.writePosition = static_cast<std::uint64_t>(position) + writer.baseOffset;
+}
+
+std::uint32_t AddEntry(ZipWriter& writer, std::string name,
+                       const std::filesystem::path& sourcePath) {
+  const std::uint16_t method = MethodForName(name);
+  if (writer.entries.size() >= writer.limits.maxEntries ||
+      writer.writePosition > writer.limits.maxOffset) {
+    return kZipTooLarge;
+  }
+  // Only regular files are read: opening a FIFO or a device could block or never end.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(sourcePath, error)) return kZipFileError;
+  platform::File source;
+  if (!source.Open(sourcePath, platform::File::Mode::kRead)) return kZipFileError;
+  const std::optional<SourceInfo> info = ReadSourceInfo(source);
+  if (!info) return kZipFileError;
+  if (info->size > writer.limits.maxSize) return kZipTooLarge;
+
+  ZipEntryRecord entry = StartRecord(std::move(name), method, *info, writer.writePosition);
+  if (!WriteLocalHeader(writer.output, entry)) {
+    ResyncWritePosition(writer);
+    return kZipWriteError;
+  }
+  writer.writePosition += entry.LocalHeaderSize();
+
+  EntrySource reader(source, writer.sourceBuffer);
+  const std::optional<std::uint64_t> compressed = WriteEntryData(writer, entry, reader);
+  source.Close();
+  if (!compressed) {
+    ResyncWritePosition(writer);
+    return kZipWriteError;
+  }
+  writer.writePosition += *compressed;
+  if (*compressed > writer.limits.maxSize || reader.BytesRead() > writer.limits.maxSize) {
+    return kZipTooLarge;
+  }
+  entry.compressedSize = static_cast<std::uint32_t>(*compressed);
+  entry.uncompressedSize = static_cast<std::uint32_t>(reader.BytesRead());
+  entry.crc = reader.Crc();
+  entry.centralFlags &= static_cast<std::uint16_t>(~kFlagDataDescriptor);
+  entry.localFlags = entry.centralFlags;
+  if (!RewriteLocalHeader(writer, entry)) {
+    ResyncWritePosition(writer);
+    return kZipWriteError;
+  }
+  writer.entries.push_back(std::move(entry));
+  return kZipOk;
+}
+
+// Writes the central directory and the end record.
+std::uint32_t WriteDirectory(ZipWriter& writer) {
+  const std::uint64_t directoryStart = writer.writePosition;
+  if (directoryStart > writer.limits.maxOffset) return kZipTooLarge;
+  LittleEndianBuffer block;
+  for (const ZipEntryRecord& entry : writer.entries) {
+    PutCentralHeader(block, entry);
+    if (block.Size() >= kCentralWriteBlock) {
+      if (!writer.output.Write(block.Bytes())) return kZipWriteError;
+      writer.writePosition += block.Size();
+      block.Clear();
+    }
+  }
+  writer.writePosition += block.Size();
+  const std::uint64_t directorySize = writer.writePosition - directoryStart;
+  if (directorySize > writer.limits.maxOffset) return kZipTooLarge;
+  PutEndRecord(block, static_cast<std::uint16_t>(writer.entries.size()),
+               static_cast<std::uint32_t>(directorySize),
+               static_cast<std::uint32_t>(directoryStart + writer.baseOffset));
+  if (!writer.output.Write(block.Bytes())) return kZipWriteError;
+  writer.writePosition += kEndRecordSize;
+  return kZipOk;
+}
+
+std::uint32_t CheckHandle(const ZipHandle* handle) {
+  if (handle == nullptr) return kZipBadArgument;
+  if (handle->kind != 2) return kZipWrongHandle;
+  if (!handle->writer) return kZipBadArgument;
+  return kZipOk;
+}
+
+}  // namespace
+
+const char* ZipResultText(std::uint32_t code) {
+  switch (code) {
+    case kZipOk:
+      return "ok";
+    case kZipFileError:
+      return "the archive cannot be created, or the source cannot be opened or read";
+    case kZipWriteError:
+      return "a write to the archive fell short, or the encoder failed";
+    case kZipTooLarge:
+      return "a size, offset or entry count beyond what the zip format holds";
+    case kZipBadArgument:
+      return "no handle, or an empty or unconvertible name";
+    case kZipWrongHandle:
+      return "the handle is not an archive writer";
+    default:
+      return "unknown result";
+  }
+}
+
+ZipHandlePtr ZipWriterCreate(const std::filesystem::path& path, std::uint32_t* result) {
+  // Local times of the sources are taken from the time-zone rules in force now.
+  tzset();
+  auto writer = std::make_unique<ZipWriter>();
+  if (!writer->output.Open(path, platform::File::Mode::kCreateTruncate)) {
+    if (result) *result = kZipFileError;
+    return nullptr;
+  }
+  auto handle = std::make_unique<ZipHandle>();
+  handle->kind = 2;
+  handle->writer = std::move(writer);
+  if (result) *result = kZipOk;
+  return handle;
+}
+
+std::uint32_t ZipWriterAddFile(ZipHandle* handle, std::wstring_view name,
+                               const std::filesystem::path& sourcePath) {
+  if (const std::uint32_t check = CheckHandle(handle); check != kZipOk) return check;
+  std::optional<std::string> stored = StoredName(name);
+  if (!stored) return kZipBadArgument;
+  return AddEntry(*handle->writer, std::move(*stored), sourcePath);
+}
+
+std::uint32_t ZipWriterClose(ZipHandlePtr handle) {
+  if (const std::uint32_t check = CheckHandle(handle.get()); check != kZipOk) return check;
+  const std::uint32_t result = WriteDirectory(*handle->writer);
+  handle->writer->output.Close();
+  handle.reset();
+  return result;
+}
+
+bool SetZipLimitsForTesting(ZipHandle* handle, const ZipLimits& limits) {
+  if (CheckHandle(handle) != kZipOk) return false;
+  handle->writer->limits = limits;
+  return true;
+}
+
 }  // namespace zip

@@ -1,0 +1,218 @@
+#include "zip/raw_inflate.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/zip/test_files.h"
+
+namespace {
+
+using zip::InflateSizes;
+using zip::RawInflateHandlePtr;
+using zip_test::BytesFromHex;
+using zip_test::TestFolder;
+
+struct InflateCase {
+  const char* label;
+  const char* hex;  // the file's bytes
+  std::uint32_t uncompressedSize;
+  std::uint32_t firstLength;  // length of the first read, the input budget
+  int code;                   // result of the last read
+  std::uint32_t total;        // bytes produced by all reads
+};
+
+// Raw deflate streams: "hello" (fixed codes), "hello world", 50 and 100 times "a", and two
+// stored blocks "hello" (not final) and "world" (final).
+constexpr const char* kHello = "cb48cdc9c90700";
+constexpr const char* kHelloWorld = "cb48cdc9c95728cf2fca490100";
+constexpr const char* kFiftyA = "4b4c24150000";
+constexpr const char* kHundredA = "4b4ca43d0000";
+constexpr const char* kTwoStored = "000500faff68656c6c6f010500faff776f726c64";
+
+const InflateCase kCases[] = {
+    {"size 0 reads nothing", kHello, 0, 5, zip::kInflOk, 0},
+    {"length 0 at the first read", kHello, 5, 0, zip::kInflMoreOutput, 0},
+    {"empty file", "", 5, 5, zip::kInflReadFailed, 0},
+    {"stream shorter than the size", kHello, 10, 100, zip::kInflMoreOutput, 5},
+    {"stream shorter than the size, in pieces", kFiftyA, 60, 20, zip::kInflMoreOutput, 50},
+    {"stream producing more is cut", kHelloWorld, 5, 100, zip::kInflOk, 5},
+    {"stream longer than the budget, complete within it", kTwoStored, 5, 10, zip::kInflOk, 5},
+    {"stream longer than the budget, incomplete", kTwoStored, 10, 10, zip::kInflDataError, 0},
+    {"stream shorter than the budget", kHello, 5, 16384 * 2, zip::kInflOk, 5},
+    {"many outputs from few inputs", kHundredA, 100, 16, zip::kInflOk, 100},
+    {"truncated stream, file ends", "cb48cd", 5, 100, zip::kInflReadFailed, 0},
+    {"invalid block type", "07", 5, 5, zip::kInflDataError, 0},
+    {"bad stored length check", "000500000068656c6c6f", 5, 10, zip::kInflDataError, 0},
+};
+
+struct Outcome {
+  int code = -1;
+  std::uint32_t total = 0;
+  std::string output;
+};
+
+// Reads the stream at path: a first read of firstLength bytes, then reads of step bytes (or
+// of everything still due when step is 0) while the reads fill their buffers.
+Outcome InflateFile(const std::filesystem::path& path, std::uint32_t uncompressedSize,
+                    std::uint32_t firstLength, std::uint32_t step) {
+  RawInflateHandlePtr handle;
+  Outcome outcome;
+  outcome.code = zip::RawInflateOpen(path, handle);
+  if (outcome.code != zip::kInflOk) return outcome;
+  InflateSizes sizes{firstLength, uncompressedSize};
+  std::uint32_t requested = firstLength;
+  for (;;) {
+    std::vector<std::uint8_t> buffer(requested + 1u);
+    sizes.length = requested;
+    outcome.code = zip::RawInflateRead(handle.get(), sizes, buffer.data());
+    outcome.total += sizes.length;
+    outcome.output.append(reinterpret_cast<const char*>(buffer.data()), sizes.length);
+    // A read that leaves its buffer short ended with the stream.
+    if (outcome.code != zip::kInflMoreOutput || requested == 0 || sizes.length < requested) {
+      break;
+    }
+    requested = step != 0 ? step : uncompressedSize - outcome.total;
+  }
+  return outcome;
+}
+
+class RawInflateTable : public ::testing::TestWithParam<InflateCase> {};
+
+TEST_P(RawInflateTable, WholeAndInSmallSteps) {
+  const InflateCase& c = GetParam();
+  TestFolder folder;
+  const auto path = folder / "stream.bin";
+  const auto bytes = BytesFromHex(c.hex);
+  zip_test::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+  for (const std::uint32_t step : {0u, 1u, 3u, 7u}) {
+    SCOPED_TRACE(::testing::Message() << c.label << ", step " << step);
+    const Outcome outcome = InflateFile(path, c.uncompressedSize, c.firstLength, step);
+    EXPECT_EQ(outcome.code, c.code);
+    EXPECT_EQ(outcome.total, c.total);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RawInflateTable, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<InflateCase>& param) {
+                           std::string name;
+                           for (const char* p = param.param.label; *p; ++p) {
+                             if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+                           }
+                           return name;
+                         });
+
+std::vector<std::uint8_t> RawDeflate(const std::string& data) {
+  z_stream stream{};
+  EXPECT_EQ(deflateInit2(&stream, 8, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::vector<std::uint8_t> out(deflateBound(&stream, data.size()));
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+// Text that compresses only in part, so that the compressed stream spans several 16384-byte
+// input chunks.
+std::string MixedText(std::size_t size) {
+  std::mt19937 random(7);
+  std::string text;
+  while (text.size() < size) {
+    text += "<w:t>" + std::to_string(random() % 100000) + "</w:t>";
+    if (random() % 3 == 0) text += static_cast<char>('A' + random() % 26);
+  }
+  text.resize(size);
+  return text;
+}
+
+TEST(RawInflate, StreamOverManyInputChunksRoundTrips) {
+  TestFolder folder;
+  const std::string text = MixedText(400000);
+  const auto compressed = RawDeflate(text);
+  ASSERT_GT(compressed.size(), 3u * 16384u);
+  zip_test::WriteFile(folder / "big.bin", std::string(compressed.begin(), compressed.end()));
+  const auto size = static_cast<std::uint32_t>(text.size());
+  for (const std::uint32_t step : {0u, 4093u}) {
+    const Outcome outcome = InflateFile(folder / "big.bin", size, size, step);
+    EXPECT_EQ(outcome.code, zip::kInflOk);
+    EXPECT_TRUE(outcome.output == text) << "step " << step;
+  }
+  // A budget of half the compressed stream cannot finish it.
+  const auto shortBudget = static_cast<std::uint32_t>(compressed.size() / 2);
+  const Outcome cut = InflateFile(folder / "big.bin", size, shortBudget, 0);
+  EXPECT_EQ(cut.code, zip::kInflDataError);
+}
+
+TEST(RawInflate, ReadAfterFinishedAndNullHandleAreNotOpen) {
+  TestFolder folder;
+  const auto bytes = BytesFromHex(kHello);
+  zip_test::WriteFile(folder / "s.bin", std::string(bytes.begin(), bytes.end()));
+  RawInflateHandlePtr handle;
+  ASSERT_EQ(zip::RawInflateOpen(folder / "s.bin", handle), zip::kInflOk);
+  std::uint8_t buffer[16] = {};
+  InflateSizes sizes{16, 5};
+  ASSERT_EQ(zip::RawInflateRead(handle.get(), sizes, buffer), zip::kInflOk);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 5), "hello");
+  sizes = {5, 5};
+  EXPECT_EQ(zip::RawInflateRead(handle.get(), sizes, buffer), zip::kInflNotOpen);
+  EXPECT_EQ(sizes.length, 5u) << "a refused read changes nothing";
+  zip::RawInflateClose(std::move(handle));
+  EXPECT_EQ(zip::RawInflateRead(nullptr, sizes, buffer), zip::kInflNotOpen);
+}
+
+TEST(RawInflate, ReadAfterAnEarlyEndGivesNothingMore) {
+  TestFolder folder;
+  const auto bytes = BytesFromHex(kHello);
+  zip_test::WriteFile(folder / "s.bin", std::string(bytes.begin(), bytes.end()));
+  RawInflateHandlePtr handle;
+  ASSERT_EQ(zip::RawInflateOpen(folder / "s.bin", handle), zip::kInflOk);
+  std::uint8_t buffer[16] = {};
+  InflateSizes sizes{10, 10};
+  ASSERT_EQ(zip::RawInflateRead(handle.get(), sizes, buffer), zip::kInflMoreOutput);
+  EXPECT_EQ(sizes.length, 5u);
+  for (int again = 0; again < 2; ++again) {
+    sizes.length = 5;
+    EXPECT_EQ(zip::RawInflateRead(handle.get(), sizes, buffer), zip::kInflMoreOutput);
+    EXPECT_EQ(sizes.length, 0u);
+  }
+}
+
+TEST(RawInflate, OpenFailuresLeaveTheHandleUntouched) {
+  TestFolder folder;
+  RawInflateHandlePtr handle;
+  EXPECT_EQ(zip::RawInflateOpen(folder / "missing.bin", handle), zip::kInflOpenFailed);
+  EXPECT_EQ(zip::RawInflateOpen(folder.Path(), handle), zip::kInflOpenFailed) << "a folder";
+  EXPECT_EQ(handle, nullptr);
+}
+
+TEST(RawInflate, CloseIsValidInEveryState) {
+  TestFolder folder;
+  const auto bytes = BytesFromHex(kHundredA);
+  zip_test::WriteFile(folder / "s.bin", std::string(bytes.begin(), bytes.end()));
+  RawInflateHandlePtr unread;
+  ASSERT_EQ(zip::RawInflateOpen(folder / "s.bin", unread), zip::kInflOk);
+  zip::RawInflateClose(std::move(unread));
+  RawInflateHandlePtr midway;
+  ASSERT_EQ(zip::RawInflateOpen(folder / "s.bin", midway), zip::kInflOk);
+  std::uint8_t buffer[10] = {};
+  InflateSizes sizes{10, 100};
+  EXPECT_EQ(zip::RawInflateRead(midway.get(), sizes, buffer), zip::kInflMoreOutput);
+  zip::RawInflateClose(std::move(midway));  // the sanitizers see any leak of the state
+}
+
+TEST(RawInflate, EveryCodeHasAText) {
+  for (const int code :
+       {zip::kInflOk, zip::kInflOpenFailed, zip::kInflNoMemory, zip::kInflMoreOutput,
+        zip::kInflReadFailed, zip::kInflNotOpen, zip::kInflNoPosition, zip::kInflDataError}) {
+    EXPECT_STRNE(zip::RawInflateResultText(code), "unknown result") << code;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,379 @@
+#include "zip/zip_writer.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/zip/test_files.h"
+#include "tests/zip/zip_parse.h"
+#include "zip/source_info.h"
+#include "zip/zip_limits.h"
+
+namespace {
+
+using zip_test::Archive;
+using zip_test::Get16;
+using zip_test::Get32;
+using zip_test::TestFolder;
+
+constexpr std::time_t k2021 = 1614834368;  // 2021-03-04 05:06:08 UTC
+
+void SetTimes(const std::filesystem::path& path, std::time_t modified, std::time_t accessed) {
+  const timespec times[2] = {{accessed, 0}, {modified, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+std::time_t StatusChangeTime(const std::filesystem::path& path) {
+  struct stat status {};
+  EXPECT_EQ(::stat(path.c_str(), &status), 0);
+  return status.st_ctime;
+}
+
+class ZipWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Local times equal UTC, so that the expected DOS and Unix times are fixed numbers.
+    setenv("TZ", "UTC", 1);
+    tzset();
+    m_archive = m_folder / "out.zip";
+  }
+
+  // A source file with the given content, last written and read at 2021-03-04 05:06:08 UTC.
+  std::filesystem::path Source(const std::string& name, std::string_view content) {
+    const auto path = m_folder / "src" / name;
+    zip_test::WriteFile(path, content);
+    SetTimes(path, k2021, k2021);
+    return path;
+  }
+
+  // Writes an archive with one entry per (name, content) pair; every add must succeed.
+  void WriteArchive(const std::vector<std::pair<std::wstring, std::string>>& entries) {
+    zip::ZipHandlePtr handle = zip::ZipWriterCreate(m_archive);
+    ASSERT_NE(handle, nullptr);
+    int index = 0;
+    for (const auto& [name, content] : entries) {
+      const auto source = Source("f" + std::to_string(index++), content);
+      ASSERT_EQ(zip::ZipWriterAddFile(handle.get(), name, source), zip::kZipOk);
+    }
+    ASSERT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipOk);
+  }
+
+  Archive Parse() {
+    std::string error;
+    auto archive = zip_test::ParseArchive(zip_test::ReadFile(m_archive), &error);
+    EXPECT_TRUE(archive.has_value()) << error;
+    return archive.value_or(Archive{});
+  }
+
+  TestFolder m_folder;
+  std::filesystem::path m_archive;
+};
+
+TEST_F(ZipWriterTest, EmptyArchiveIsOnlyTheEndRecord) {
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(m_archive);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipOk);
+  std::vector<std::uint8_t> expected(22, 0);
+  expected[0] = 'P', expected[1] = 'K', expected[2] = 5, expected[3] = 6;
+  EXPECT_EQ(zip_test::ReadFile(m_archive), expected);
+}
+
+TEST_F(ZipWriterTest, StoredAndDeflatedEntriesFieldByField) {
+  const std::string xml(5000, 'x');
+  WriteArchive({{L"inner.zip", "stored bytes"}, {L"word\\document.xml", xml}});
+  const auto bytes = zip_test::ReadFile(m_archive);
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), 2u);
+  EXPECT_EQ(archive.entriesOnDisk, 2);
+  EXPECT_EQ(archive.entriesTotal, 2);
+  EXPECT_EQ(Get32(bytes, archive.directoryOffset), 0x02014B50u);
+
+  const auto src = m_folder / "src";
+  struct Expected {
+    const char* name;
+    std::uint16_t method, flags;
+    std::string content;
+    std::filesystem::path source;
+  };
+  const Expected expected[] = {{"inner.zip", 0, 0x0000, "stored bytes", src / "f0"},
+                               {"word/document.xml", 8, 0x0002, xml, src / "f1"}};
+  std::uint32_t nextOffset = 0;
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto& e = archive.entries[i];
+    const auto& want = expected[i];
+    SCOPED_TRACE(want.name);
+    EXPECT_EQ(e.versionMadeBy, 0x0B17);
+    EXPECT_EQ(e.versionNeeded, 20);
+    EXPECT_EQ(e.flags, want.flags);
+    EXPECT_EQ(e.method, want.method);
+    EXPECT_EQ(e.dosDateTime, 0x526428C4u);  // 2021-03-04 05:06:08
+    EXPECT_EQ(e.crc, crc32(0, reinterpret_cast<const Bytef*>(want.content.data()),
+                           static_cast<uInt>(want.content.size())));
+    EXPECT_EQ(e.uncompressedSize, want.content.size());
+    EXPECT_EQ(e.compressedSize, e.data.size());
+    EXPECT_EQ(e.content, want.content);
+    EXPECT_EQ(e.name, want.name);
+    EXPECT_EQ(e.commentLength, 0);
+    EXPECT_EQ(e.diskStart, 0);
+    EXPECT_EQ(e.internalAttributes, 0);
+    EXPECT_EQ(e.externalAttributes, 0x81800020u);
+    EXPECT_EQ(e.localHeaderOffset, nextOffset);
+    EXPECT_EQ(Get32(bytes, e.localHeaderOffset), 0x04034B50u);
+    nextOffset += 30 + static_cast<std::uint32_t>(e.name.size()) + 17 + e.compressedSize;
+
+    // The local header after its rewrite repeats the final values.
+    EXPECT_EQ(e.local.versionNeeded, 20);
+    EXPECT_EQ(e.local.flags, want.flags);
+    EXPECT_EQ(e.local.method, want.method);
+    EXPECT_EQ(e.local.dosDateTime, e.dosDateTime);
+    EXPECT_EQ(e.local.crc, e.crc);
+    EXPECT_EQ(e.local.compressedSize, e.compressedSize);
+    EXPECT_EQ(e.local.uncompressedSize, e.uncompressedSize);
+    EXPECT_EQ(e.local.name, e.name);
+
+    const auto ctime = zip::ClampedUnixTime(StatusChangeTime(want.source));
+    ASSERT_EQ(e.local.extra.size(), 17u);
+    EXPECT_EQ(Get16(e.local.extra, 0), 0x5455);
+    EXPECT_EQ(Get16(e.local.extra, 2), 13);
+    EXPECT_EQ(e.local.extra[4], 0x07);
+    EXPECT_EQ(Get32(e.local.extra, 5), static_cast<std::uint32_t>(k2021));
+    EXPECT_EQ(Get32(e.local.extra, 9), static_cast<std::uint32_t>(k2021));
+    EXPECT_EQ(Get32(e.local.extra, 13), ctime);
+    ASSERT_EQ(e.extra.size(), 9u);
+    EXPECT_EQ(Get16(e.extra, 0), 0x5455);
+    EXPECT_EQ(Get16(e.extra, 2), 5);
+    EXPECT_EQ(e.extra[4], 0x07);
+    EXPECT_EQ(Get32(e.extra, 5), static_cast<std::uint32_t>(k2021));
+  }
+  EXPECT_EQ(archive.directoryOffset, nextOffset);
+}
+
+TEST_F(ZipWriterTest, MethodFollowsTheLastSuffix) {
+  const std::pair<const wchar_t*, std::uint16_t> names[] = {
+      {L"a.ZIP", 0},  {L"b.Gz", 0},  {L"x.tar.gz", 0},  {L".arj", 0},   {L"c.Z", 0},
+      {L"d.zoo", 0},  {L"e.arc", 0}, {L"f.LZH", 0},     {L"g.tgz", 0},  {L"h.zipx", 8},
+      {L"no_dot", 8}, {L"i.z", 0},   {L"j.zip.xml", 8}, {L"k.gz/l", 8}, {L"m.", 8}};
+  std::vector<std::pair<std::wstring, std::string>> entries;
+  for (const auto& [name, method] : names)
+    entries.emplace_back(name, "content");
+  WriteArchive(entries);
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), std::size(names));
+  for (std::size_t i = 0; i < std::size(names); ++i) {
+    EXPECT_EQ(archive.entries[i].method, names[i].second) << archive.entries[i].name;
+    EXPECT_EQ(archive.entries[i].flags, names[i].second == 8 ? 0x0002 : 0x0000);
+  }
+}
+
+TEST_F(ZipWriterTest, NamesAreStoredByteForByte) {
+  const std::wstring longest(259, L'n');
+  WriteArchive({{L"a", "1"}, {longest, "2"}, {L"caf\u00e9\\na\u00efve.xml", "3"}});
+  const auto bytes = zip_test::ReadFile(m_archive);
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), 3u);
+  EXPECT_EQ(archive.entries[0].name, "a");
+  EXPECT_EQ(archive.entries[1].name, std::string(259, 'n'));
+  EXPECT_EQ(Get16(bytes, archive.entries[1].localHeaderOffset + 26), 259);
+  EXPECT_EQ(archive.entries[2].name, "caf\xe9/na\xefve.xml");
+  EXPECT_EQ(archive.entries[2].local.name, "caf\xe9/na\xefve.xml");
+}
+
+TEST_F(ZipWriterTest, UnfitNamesAreRefusedAndTheWriterGoesOn) {
+  const auto source = Source("s", "data");
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(m_archive);
+  ASSERT_NE(handle, nullptr);
+  const std::wstring refused[] = {L"",
+                                  std::wstring(260, L'n'),
+                                  std::wstring(517, L'n'),
+                                  std::wstring(600, L'n'),
+                                  L"euro\u20ac.xml",
+                                  std::wstring(L"nul\0inside", 10)};
+  for (const auto& name : refused) {
+    EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), name, source), zip::kZipBadArgument)
+        << name.size();
+  }
+  EXPECT_EQ(std::filesystem::file_size(m_archive), 0u) << "nothing written for refused names";
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"ok.xml", source), zip::kZipOk);
+  EXPECT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipOk);
+  EXPECT_EQ(Parse().entries.size(), 1u);
+}
+
+TEST_F(ZipWriterTest, MissingSourceWritesNothingAndTheNextAddWorks) {
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(m_archive);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"gone.xml", m_folder / "gone"),
+            zip::kZipFileError);
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"dir.xml", m_folder.Path()), zip::kZipFileError);
+  EXPECT_EQ(std::filesystem::file_size(m_archive), 0u);
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"here.xml", Source("s", "here")), zip::kZipOk);
+  EXPECT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipOk);
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), 1u);
+  EXPECT_EQ(archive.entries[0].localHeaderOffset, 0u);
+  EXPECT_EQ(archive.entries[0].content, "here");
+}
+
+TEST_F(ZipWriterTest, ZeroByteSources) {
+  WriteArchive({{L"empty.zip", ""}, {L"empty.xml", ""}});
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), 2u);
+  const auto& stored = archive.entries[0];
+  EXPECT_EQ(stored.method, 0);
+  EXPECT_EQ(stored.flags, 0);
+  EXPECT_EQ(stored.compressedSize, 0u);
+  EXPECT_EQ(stored.uncompressedSize, 0u);
+  EXPECT_EQ(stored.crc, 0u);
+  const auto& deflated = archive.entries[1];
+  EXPECT_EQ(deflated.method, 8);
+  EXPECT_EQ(deflated.flags, 0x0002);
+  EXPECT_EQ(deflated.local.flags, 0x0002);
+  EXPECT_EQ(deflated.compressedSize, 2u);
+  EXPECT_EQ(deflated.uncompressedSize, 0u);
+  EXPECT_EQ(deflated.crc, 0u);
+  EXPECT_EQ(deflated.data, (std::vector<std::uint8_t>{0x03, 0x00}));
+}
+
+TEST_F(ZipWriterTest, LargeIncompressibleSourceStaysDeflated) {
+  std::mt19937 random(11);
+  std::string noise(300000, '\0');
+  for (char& c : noise)
+    c = static_cast<char>(random());
+  WriteArchive({{L"noise.bin", noise}});
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), 1u);
+  EXPECT_EQ(archive.entries[0].method, 8);
+  EXPECT_EQ(archive.entries[0].content, noise);
+}
+
+TEST_F(ZipWriterTest, TimesOutsideTheFormatsAreClamped) {
+  constexpr std::time_t k1969 = -14182940;   // 1969-07-20 20:17:40 UTC
+  constexpr std::time_t k2040 = 2219900889;  // 2040-05-06 07:08:09 UTC
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(m_archive);
+  ASSERT_NE(handle, nullptr);
+  for (const auto& [name, moment] : {std::pair{"old.xml", k1969}, std::pair{"new.xml", k2040}}) {
+    const auto source = Source(name, "t");
+    SetTimes(source, moment, moment);
+    ASSERT_EQ(
+        zip::ZipWriterAddFile(handle.get(), std::wstring(name, name + std::strlen(name)), source),
+        zip::kZipOk);
+  }
+  ASSERT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipOk);
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), 2u);
+  const auto& old = archive.entries[0];
+  EXPECT_EQ(Get32(old.extra, 5), 73060u);  // 1970-01-01 20:17:40
+  EXPECT_EQ(Get32(old.local.extra, 9), 73060u);
+  EXPECT_EQ(old.dosDateTime, 0x00210000u) << "before 1980: 1980-01-01 00:00";
+  const auto& later = archive.entries[1];
+  EXPECT_EQ(Get32(later.extra, 5), 2145856089u);  // 2037-12-31 07:08:09
+  EXPECT_EQ(Get32(later.local.extra, 9), 2145856089u);
+  EXPECT_EQ(later.dosDateTime >> 16, (60u << 9) | (5u << 5) | 6u) << "2040-05-06";
+}
+
+TEST_F(ZipWriterTest, ExternalAttributesFollowTheOwnersWriteRight) {
+  const auto readOnly = Source("ro", "r");
+  std::filesystem::permissions(
+      readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(m_archive);
+  ASSERT_EQ(zip::ZipWriterAddFile(handle.get(), L"rw.xml", Source("rw", "w")), zip::kZipOk);
+  ASSERT_EQ(zip::ZipWriterAddFile(handle.get(), L"ro.xml", readOnly), zip::kZipOk);
+  ASSERT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipOk);
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), 2u);
+  EXPECT_EQ(archive.entries[0].externalAttributes, 0x81800020u);
+  EXPECT_EQ(archive.entries[1].externalAttributes, 0x81000021u);
+  EXPECT_EQ(zip::ExternalAttributes(true, true), 0x41800010u);
+}
+
+TEST_F(ZipWriterTest, SizesBeyondTheFormatAreRefused) {
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(m_archive);
+  ASSERT_TRUE(zip::SetZipLimitsForTesting(handle.get(), {.maxEntries = 2, .maxSize = 10}));
+  const auto small = Source("small", "0123456789");
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"big.xml", Source("big", "0123456789A")),
+            zip::kZipTooLarge);
+  EXPECT_EQ(std::filesystem::file_size(m_archive), 0u) << "refused before anything is written";
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"1.zip", small), zip::kZipOk);
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"2.zip", small), zip::kZipOk);
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"3.zip", small), zip::kZipTooLarge);
+  EXPECT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipOk);
+  EXPECT_EQ(Parse().entries.size(), 2u);
+}
+
+TEST_F(ZipWriterTest, OffsetsBeyondTheFormatAreRefused) {
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(m_archive);
+  ASSERT_TRUE(zip::SetZipLimitsForTesting(handle.get(), {.maxOffset = 100}));
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"a.zip", Source("a", std::string(80, 'a'))),
+            zip::kZipOk);
+  const auto written = std::filesystem::file_size(m_archive);
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"b.zip", Source("b", "b")), zip::kZipTooLarge);
+  EXPECT_EQ(std::filesystem::file_size(m_archive), written);
+  EXPECT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipTooLarge)
+      << "the central directory would start beyond the limit";
+}
+
+TEST_F(ZipWriterTest, ShortWritesAreReported) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate("/dev/full");
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"a.xml", Source("a", "data")),
+            zip::kZipWriteError);
+  EXPECT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipWriteError);
+}
+
+TEST(ZipWriterHandles, MissingOrForeignHandlesAreRefused) {
+  EXPECT_EQ(zip::ZipWriterAddFile(nullptr, L"a", "a"), zip::kZipBadArgument);
+  EXPECT_EQ(zip::ZipWriterClose(nullptr), zip::kZipBadArgument);
+  TestFolder folder;
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(folder / "x.zip");
+  ASSERT_NE(handle, nullptr);
+  handle->kind = 3;
+  EXPECT_EQ(zip::ZipWriterAddFile(handle.get(), L"a", folder / "x.zip"), zip::kZipWrongHandle);
+  EXPECT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipWrongHandle);
+  std::uint32_t result = 0;
+  EXPECT_EQ(zip::ZipWriterCreate(folder / "no" / "x.zip", &result), nullptr);
+  EXPECT_EQ(result, zip::kZipFileError);
+}
+
+// Independent readers accept what the writer makes.
+class ExternalReaders : public ZipWriterTest {
+ protected:
+  void WriteMixedArchive() {
+    std::string xml;
+    for (int i = 0; i < 20000; ++i)
+      xml += "<w:p>" + std::to_string(i) + "</w:p>";
+    WriteArchive({{L"[Content_Types].xml", "<Types/>"},
+                  {L"word\\document.xml", xml},
+                  {L"word/media/image1.zip", "not really zipped"},
+                  {L"empty.xml", ""}});
+  }
+};
+
+TEST_F(ExternalReaders, UnzipTestsTheArchive) {
+  if (!std::filesystem::exists("/usr/bin/unzip")) GTEST_SKIP() << "unzip is not installed";
+  WriteMixedArchive();
+  const std::string command = "/usr/bin/unzip -tqq '" + m_archive.string() + "' >/dev/null 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+TEST_F(ExternalReaders, PythonZipfileReadsTheArchive) {
+  if (std::system("python3 -c 'import zipfile' >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "python3 is not available";
+  }
+  WriteMixedArchive();
+  const std::string command =
+      "python3 -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+      "assert z.testzip() is None; assert len(z.namelist()) == 4; "
+      "assert z.read('word/media/image1.zip') == b'not really zipped'\" '" +
+      m_archive.string() + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+}  // namespace

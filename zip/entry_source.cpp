@@ -1,0 +1,26 @@
+#include "zip/entry_source.h"
+
+#include <zlib.h>
+
+namespace zip {
+
+EntrySource::EntrySource(platform::File& file, std::span<std::byte> buffer)
+    : m_file(file), m_buffer(buffer) {}
+
+std::span<const std::byte> EntrySource::NextPiece() {
+  if (m_bEnded) return {};
+  const std::int64_t got = m_file.Read(m_buffer);
+  if (got <= 0) {
+    // A read error ends the source like the end of the file: the entry then describes
+    // exactly the bytes read so far.
+    m_bEnded = true;
+    return {};
+  }
+  const auto piece = m_buffer.first(static_cast<std::size_t>(got));
+  m_nCrc = static_cast<std::uint32_t>(
+      crc32_z(m_nCrc, reinterpret_cast<const Bytef*>(piece.data()), piece.size()));
+  m_nBytesRead += piece.size();
+  return piece;
+}
+
+}  // namespace zip

@@ -1,0 +1,33 @@
+// Reads the source file of one zip entry in large pieces, keeping the CRC-32 and the count of
+// the bytes read; feeds both the stored copy and the deflate encoder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/file.h"
+#include "zip/deflate_encoder.h"
+
+namespace zip {
+
+class EntrySource final : public DeflateSource {
+ public:
+  // Reads from file (positioned at its first byte) into buffer, which must outlive the source.
+  EntrySource(platform::File& file, std::span<std::byte> buffer);
+
+  // The next piece, empty at the end of the file or after a failing read.
+  std::span<const std::byte> NextPiece() override;
+
+  std::uint32_t Crc() const { return m_nCrc; }
+  std::uint64_t BytesRead() const { return m_nBytesRead; }
+
+ private:
+  platform::File& m_file;
+  std::span<std::byte> m_buffer;
+  std::uint32_t m_nCrc = 0;
+  std::uint64_t m_nBytesRead = 0;
+  bool m_bEnded = false;
+};
+
+}  // namespace zip
