@@ -47,9 +47,12 @@ bool File::Open(const std::filesystem::path& path, Mode mode) {
       flags |= O_RDWR | O_CREAT | O_EXCL;
       break;
   }
+  // New temporary files are the user's alone; other new files (saved packages, extracted parts
+  // inside the private working folder) get the usual permissions the user's umask allows.
+  const mode_t permissions = mode == Mode::kCreateNew ? 0600 : 0666;
   int fd = -1;
   do {
-    fd = ::open(path.c_str(), flags, 0600);
+    fd = ::open(path.c_str(), flags, permissions);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   if (mode == Mode::kRead) {
@@ -65,11 +68,10 @@ bool File::Open(const std::filesystem::path& path, Mode mode) {
   return true;
 }
 
-void File::Close() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+bool File::Close() {
+  if (fd_ < 0) return true;
+  const int result = ::close(std::exchange(fd_, -1));
+  return result == 0;
 }
 
 std::int64_t File::Read(std::span<std::byte> buffer) {

@@ -15,7 +15,7 @@ class File {
  public:
   enum class Mode {
     kRead,            // existing file, read only, others may read
-    kCreateTruncate,  // create or truncate, read and write, owner-only permissions for new files
+    kCreateTruncate,  // create or truncate, read and write
     kCreateNew,       // create a file that must not exist yet, owner-only permissions
   };
 
@@ -29,7 +29,8 @@ class File {
   // Opens path; false on failure (see LastErrorText).
   bool Open(const std::filesystem::path& path, Mode mode);
   bool IsOpen() const { return fd_ >= 0; }
-  void Close();
+  // Closes the file; false when the system reports an error (data may not have been written).
+  bool Close();
 
   // Reads up to buffer.size() bytes at the current position, retrying short reads until the end
   // of the file. Returns the bytes read, or -1 on error.

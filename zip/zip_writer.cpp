@@ -275,8 +275,9 @@ std::uint32_t ZipWriterAddFile(ZipHandle* handle, std::wstring_view name,
 
 std::uint32_t ZipWriterClose(ZipHandlePtr handle) {
   if (const std::uint32_t check = CheckHandle(handle.get()); check != kZipOk) return check;
-  const std::uint32_t result = WriteDirectory(*handle->writer);
-  handle->writer->output.Close();
+  std::uint32_t result = WriteDirectory(*handle->writer);
+  // A failing close can mean data that never reached the disk: the archive is not complete.
+  if (!handle->writer->output.Close() && result == kZipOk) result = kZipWriteError;
   handle.reset();
   return result;
 }
