@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QProgressBar>
+#include <QTime>
 #include <functional>
 
 class CEstimateProgressCtrl : public QProgressBar {
@@ -21,11 +22,19 @@ class CEstimateProgressCtrl : public QProgressBar {
   // Tests give the bar a clock of their own (whole seconds, local time).
   void SetClock(std::function<QDateTime()> clock);
 
+  // The estimate as last computed (invalid until the first one) and the share of the work done.
+  QDateTime EstimatedCompletion() const { return estimated_; }
+  double Fraction() const { return fraction_; }
+  // The time of day in the system locale's long time format, without the time zone.
+  static QString TimeOfDayText(const QTime& time);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  double CurrentFraction() const;
   void UpdateEstimate();
+  void PaintXorText(QPainter& painter) const;
 
   std::function<QDateTime()> clock_;
   QDateTime start_;      // invalid until the first repaint with a position above 0

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+class QPainter;
+
 class CPictureBox : public QWidget {
   Q_OBJECT
 
@@ -23,7 +25,7 @@ class CPictureBox : public QWidget {
 
   int DrawMode() const { return drawMode_; }
   int HintIndex() const { return hintIndex_; }
-  bool HasImage() const { return hasImage_; }        // a picture was asked for
+  bool HasImage() const { return hasImage_; }  // a picture was asked for
   bool ImageLoaded() const { return !image_.isNull(); }
   const QString& ImagePath() const { return imagePath_; }
 
@@ -31,6 +33,9 @@ class CPictureBox : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void PaintHint(QPainter& painter) const;
+  void PaintImage(QPainter& painter) const;
+
   QImage image_;
   QString imagePath_;
   bool hasImage_ = false;

@@ -3,9 +3,11 @@
 // keyboard-selected row (the private preview message) and the hovered cell's text.
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
 #include <QTreeWidget>
+#include <memory>
 #include <vector>
 
 class CTesselListCtrl : public QTreeWidget {
@@ -45,5 +47,9 @@ class CTesselListCtrl : public QTreeWidget {
   void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
+  QTreeWidgetItem* Row(int row) const;  // null when out of range
+  void ApplyIcon(QTreeWidgetItem& item) const;
+  void EmitPreviewOfSelectionMark();
+
   std::vector<QIcon> icons_;
 };
