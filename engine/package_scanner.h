@@ -1,8 +1,12 @@
 // Reads one damaged package without trusting its central directory: a 4-byte window slides over
-// the whole file and every local file header it meets becomes a PartEntry.
+// the whole file and every local file header it meets becomes a PartEntry. The window is served
+// from a read buffer, so the file is read in large blocks, not four bytes per system call.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "engine/job_param.h"
@@ -11,6 +15,13 @@
 namespace engine {
 
 inline constexpr std::size_t kScanBufferSize = 1 << 20;
+
+// partPath holds at most this many characters; longer names are cut.
+inline constexpr std::size_t kMaxPartPathLength = 1023;
+
+// The scan list text of a header's name bytes: one character per byte, ending at the first NUL
+// byte (names were C strings), '/' replaced by '\\', cut to kMaxPartPathLength characters.
+std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes);
 
 // Scans the package at packagePath (UTF-8, exactly as listed) into scanList, logging
 // " file is open....", " file is extracted...." and " file is closed...." through the view.

@@ -19,16 +19,19 @@ void Put32(Bytes& out, std::uint32_t value) {
   Put16(out, value >> 16);
 }
 
-void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+void Append(Bytes& out, const Bytes& more) {
+  out.insert(out.end(), more.begin(), more.end());
+}
 
 std::uint32_t Crc(const Bytes& data) {
-  return static_cast<std::uint32_t>(
-      crc32(0, data.data(), static_cast<uInt>(data.size())));
+  return static_cast<std::uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size())));
 }
 
 }  // namespace
 
-Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes ToBytes(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
 
 Bytes RawDeflate(const Bytes& data, int level) {
   z_stream stream{};
@@ -60,9 +63,11 @@ Bytes NoiseBytes(std::size_t size, std::uint32_t seed) {
 }
 
 Bytes XmlLikeBytes(std::size_t size, std::uint32_t seed) {
-  static const char* const kWords[] = {"paragraph", "run", "text", "style", "bold", "table",
-                                       "cell", "numbering", "section", "font", "Heading1"};
-  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document>";
+  static const char* const kWords[] = {"paragraph", "run",   "text",    "style",
+                                       "bold",      "table", "cell",    "numbering",
+                                       "section",   "font",  "Heading1"};
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document>";
   std::uint32_t state = seed + 7;
   while (text.size() < size) {
     state = state * 1103515245u + 12345u;
@@ -86,7 +91,8 @@ Bytes ReadFileBytes(const std::filesystem::path& path) {
 
 void WriteFileBytes(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 PackageBuilder& PackageBuilder::Add(EntrySpec entry) {
@@ -116,7 +122,7 @@ Bytes PackageBuilder::Build(bool withCentralDirectory) const {
   Bytes central;
   offsets_.clear();
   for (const auto& entry : entries_) {
-    const Bytes data = entry.data ? *entry.data
+    const Bytes data = entry.data          ? *entry.data
                        : entry.method == 8 ? RawDeflate(entry.content)
                                            : entry.content;
     const std::uint32_t crc = Crc(entry.content);

@@ -26,9 +26,9 @@ void WriteFileBytes(const std::filesystem::path& path, const Bytes& bytes);
 enum class Descriptor { kNone, kSigned, kUnsigned };
 
 struct EntrySpec {
-  std::string name;          // raw name bytes as stored in the header
-  Bytes content;             // uncompressed content
-  std::uint16_t method = 8;  // 0 stored, 8 deflated
+  std::string name;                           // raw name bytes as stored in the header
+  Bytes content;                              // uncompressed content
+  std::uint16_t method = 8;                   // 0 stored, 8 deflated
   Descriptor descriptor = Descriptor::kNone;  // sizes 0 in the local header, then a descriptor
   Bytes extra;                                // local extra field
   // Override the sizes written in the local header (damaged headers).

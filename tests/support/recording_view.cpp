@@ -5,11 +5,14 @@ namespace testsupport {
 using engine::ProgressBar;
 
 namespace {
-const char* BarName(ProgressBar bar) { return bar == ProgressBar::kFile ? "file" : "total"; }
+const char* BarName(ProgressBar bar) {
+  return bar == ProgressBar::kFile ? "file" : "total";
+}
 }  // namespace
 
 RecordingView::RecordingView(std::vector<std::string> rowTexts) {
-  for (auto& text : rowTexts) rows.push_back(Row{std::move(text)});
+  for (auto& text : rowTexts)
+    rows.push_back(Row{std::move(text)});
 }
 
 void RecordingView::Record(std::string call) {
@@ -30,7 +33,8 @@ void RecordingView::AppendLog(std::string_view text, std::uint32_t colour) {
       }
     }
   }
-  for (auto& action : fire) action();
+  for (auto& action : fire)
+    action();
 }
 
 void RecordingView::ClearLog() {
@@ -41,9 +45,15 @@ void RecordingView::ClearLog() {
   Record("ClearLog()");
 }
 
-int RecordingView::RowCount() { return static_cast<int>(rows.size()); }
-std::string RecordingView::RowText(int row) { return rows.at(static_cast<size_t>(row)).text; }
-int RecordingView::RowData(int row) { return rows.at(static_cast<size_t>(row)).data; }
+int RecordingView::RowCount() {
+  return static_cast<int>(rows.size());
+}
+std::string RecordingView::RowText(int row) {
+  return rows.at(static_cast<size_t>(row)).text;
+}
+int RecordingView::RowData(int row) {
+  return rows.at(static_cast<size_t>(row)).data;
+}
 
 void RecordingView::SetRowData(int row, int data) {
   rows.at(static_cast<size_t>(row)).data = data;
@@ -95,8 +105,7 @@ void RecordingView::ShowStop(bool show) {
   Record("ShowStop(" + std::to_string(show) + ")");
 }
 
-void RecordingView::SetInstruction(std::string_view text,
-                                   std::span<const engine::TextRange> bold) {
+void RecordingView::SetInstruction(std::string_view text, std::span<const engine::TextRange> bold) {
   instruction = std::string(text);
   instructionBold.assign(bold.begin(), bold.end());
   Record("SetInstruction(" + instruction + ")");
@@ -122,13 +131,18 @@ int RecordingView::MessageBox(std::string_view text, std::string_view caption, u
   return answer;
 }
 
-std::string RecordingView::DestinationText() { return destination; }
-bool RecordingView::ExtractMediaChecked() { return extractMedia; }
+std::string RecordingView::DestinationText() {
+  return destination;
+}
+bool RecordingView::ExtractMediaChecked() {
+  return extractMedia;
+}
 
 std::string RecordingView::LogText() const {
   std::lock_guard lock(mutex_);
   std::string all;
-  for (const auto& line : log_) all += line.text;
+  for (const auto& line : log_)
+    all += line.text;
   return all;
 }
 

@@ -1,0 +1,280 @@
+// Scanner and extraction speed against their natural yardsticks, measured in one run with a
+// warm page cache:
+//   - scanning vs one plain sequential read of the same file (target: at most 2x), for the
+//     plain layout and the data-descriptor layout;
+//   - scanning vs a scanner that reads four bytes per system call (measured on a small file,
+//     compared per MB);
+//   - extracting deflated XML vs zlib inflating the same streams in memory (target: at least
+//     60% of zlib's throughput).
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/engine/package_generator.h"
+#include "engine/package_scanner.h"
+#include "engine/part_extraction.h"
+#include "platform/file.h"
+#include "platform/temp_folder.h"
+#include "tests/engine/four_byte_scanner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class NullView : public engine::JobView {
+ public:
+  void AppendLog(std::string_view, std::uint32_t) override {}
+  void ClearLog() override {}
+  int RowCount() override { return 0; }
+  std::string RowText(int) override { return {}; }
+  int RowData(int) override { return 0; }
+  void SetRowData(int, int) override {}
+  void SetRowImage(int, int) override {}
+  void ResetEstimate(engine::ProgressBar) override {}
+  void SetProgressRange(engine::ProgressBar, int) override {}
+  void SetProgressPos(engine::ProgressBar, int) override {}
+  void ShowProgressArea(bool, bool) override {}
+  void EnableSelect(bool) override {}
+  void EnableRepair(bool) override {}
+  void EnableSaveControls(bool) override {}
+  void ShowStop(bool) override {}
+  void SetInstruction(std::string_view, std::span<const engine::TextRange>) override {}
+  void ShowPreview(std::string_view, int) override {}
+  int MessageBox(std::string_view, std::string_view, unsigned) override { return engine::kIdOk; }
+  std::string DestinationText() override { return {}; }
+  bool ExtractMediaChecked() override { return false; }
+};
+
+struct Fixture {
+  fs::path root;
+  fs::path memoryRoot;  // below /dev/shm when there is one
+  fs::path plain, descriptors, small, xml;
+  ~Fixture() {
+    std::error_code ec;
+    if (!root.empty()) fs::remove_all(root, ec);
+    if (!memoryRoot.empty()) fs::remove_all(memoryRoot, ec);
+  }
+};
+
+Fixture& Files() {
+  static Fixture fixture;
+  return fixture;
+}
+
+double MegaBytes(const fs::path& path) {
+  return static_cast<double>(fs::file_size(path)) / 1e6;
+}
+
+std::int64_t ReadWhole(const fs::path& path) {
+  platform::File file;
+  file.Open(path, platform::File::Mode::kRead);
+  std::vector<std::byte> buffer(engine::kScanBufferSize);
+  std::int64_t total = 0;
+  for (std::int64_t got; (got = file.Read(buffer)) > 0;)
+    total += got;
+  return total;
+}
+
+engine::ScanList Scan(const fs::path& path) {
+  NullView view;
+  std::atomic<int> running{1};
+  engine::JobThreadParam param{.pView = &view, .pJobRunning = &running};
+  engine::ScanList list;
+  engine::ScanPackage(param, path.string(), list);
+  return list;
+}
+
+void BM_SequentialRead(benchmark::State& state, const fs::path* path) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ReadWhole(*path));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(*path)));
+}
+
+void BM_Scan(benchmark::State& state, const fs::path* path) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(Scan(*path));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(*path)));
+}
+
+void BM_FourByteScan(benchmark::State& state, const fs::path* path) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(enginetest::ScanWithFourByteReads(*path));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(*path)));
+}
+
+std::int64_t UncompressedBytes(const engine::ScanList& list) {
+  std::int64_t total = 0;
+  for (const auto& entry : list)
+    total += entry.uncompressedSize;
+  return total;
+}
+
+// Extracts into outputRoot: the system's temporary folder (a disk here), or a memory file system
+// to see the engine's own cost without the disk's.
+void Extract(benchmark::State& state, const fs::path& path, const fs::path& outputRoot) {
+  const auto list = Scan(path);
+  const fs::path folder = outputRoot / "extracted";
+  const fs::path temp = outputRoot / "opc";
+  fs::create_directories(temp);
+  NullView view;
+  for (auto _ : state) {
+    fs::create_directories(folder);
+    benchmark::DoNotOptimize(engine::ExtractParts(view, folder, path.string(), list, temp));
+    state.PauseTiming();
+    fs::remove_all(folder);
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * UncompressedBytes(list));
+}
+
+void BM_Extract(benchmark::State& state, const fs::path* path) {
+  Extract(state, *path, Files().root);
+}
+
+void BM_ExtractInMemoryFolder(benchmark::State& state, const fs::path* path) {
+  if (Files().memoryRoot.empty()) {
+    state.SkipWithError("no memory file system (/dev/shm)");
+    return;
+  }
+  Extract(state, *path, Files().memoryRoot);
+}
+
+void BM_ZlibInflate(benchmark::State& state, const fs::path* path) {
+  const auto list = Scan(*path);
+  std::vector<std::vector<std::uint8_t>> streams;
+  platform::File file;
+  file.Open(*path, platform::File::Mode::kRead);
+  for (const auto& entry : list) {
+    std::vector<std::uint8_t> data(entry.compressedSize);
+    file.Seek(entry.dataOffset);
+    file.Read(std::as_writable_bytes(std::span(data)));
+    streams.push_back(std::move(data));
+  }
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      auto output = std::make_unique_for_overwrite<std::uint8_t[]>(list[i].uncompressedSize);
+      z_stream stream{};
+      inflateInit2(&stream, -15);
+      stream.next_in = streams[i].data();
+      stream.avail_in = static_cast<uInt>(streams[i].size());
+      stream.next_out = output.get();
+      stream.avail_out = list[i].uncompressedSize;
+      benchmark::DoNotOptimize(inflate(&stream, Z_FINISH));
+      inflateEnd(&stream);
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * UncompressedBytes(list));
+}
+
+// Keeps the mean real time of every run so that the ratios can be printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      real[run.run_name.function_name] = Seconds(run.GetAdjustedRealTime(), run);
+      cpu[run.run_name.function_name] = Seconds(run.GetAdjustedCPUTime(), run);
+    }
+  }
+  std::map<std::string, double> real, cpu;
+
+ private:
+  static double Seconds(double time, const Run& run) {
+    return time * benchmark::GetTimeUnitMultiplier(run.time_unit);
+  }
+};
+
+void Prepare() {
+  auto& files = Files();
+  std::string pattern = (platform::SystemTempFolder() / "engine-bench-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+  files.root = pattern;
+  std::string memoryPattern = "/dev/shm/engine-bench-XXXXXX";
+  if (fs::is_directory("/dev/shm") && ::mkdtemp(memoryPattern.data()) != nullptr) {
+    files.memoryRoot = memoryPattern;
+  }
+  files.plain = files.root / "plain.dotm";
+  files.descriptors = files.root / "descriptors.dotm";
+  files.small = files.root / "small.dotm";
+  files.xml = files.root / "xml.dotm";
+  enginebench::GeneratePackage(files.plain, enginebench::RealisticLayout(false));
+  enginebench::GeneratePackage(files.descriptors, enginebench::RealisticLayout(true));
+  // The descriptor layout, so that both scanners look at every byte.
+  enginebench::PackageLayout small;
+  small.xmlParts = 24;
+  small.xmlPartSize = 64 * 1024;
+  small.imageParts = 4;
+  small.imageSize = 512 * 1024;
+  small.descriptors = true;
+  enginebench::GeneratePackage(files.small, small);
+  enginebench::PackageLayout xml;
+  xml.xmlParts = 200;
+  xml.xmlPartSize = 512 * 1024;
+  xml.imageParts = 0;
+  enginebench::GeneratePackage(files.xml, xml);
+  // Warm the page cache.
+  for (const auto* path : {&files.plain, &files.descriptors, &files.small, &files.xml}) {
+    ReadWhole(*path);
+  }
+}
+
+// Time per MB of a over time per MB of b, by wall clock and by CPU time (the CPU figure is the
+// steadier one on a shared machine).
+void PrintRatio(const RatioReporter& reporter, const char* label, const std::string& a, double aMb,
+                const std::string& b, double bMb, const char* target) {
+  if (!reporter.real.contains(a) || !reporter.real.contains(b)) return;
+  const double real = (reporter.real.at(a) / aMb) / (reporter.real.at(b) / bMb);
+  const double cpu = (reporter.cpu.at(a) / aMb) / (reporter.cpu.at(b) / bMb);
+  std::printf("%-56s real %7.2f  cpu %7.2f   (%s)\n", label, real, cpu, target);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  Prepare();
+  auto& f = Files();
+  const auto ms = benchmark::kMillisecond;
+  benchmark::RegisterBenchmark("read/plain", BM_SequentialRead, &f.plain)->Unit(ms);
+  benchmark::RegisterBenchmark("scan/plain", BM_Scan, &f.plain)->Unit(ms);
+  benchmark::RegisterBenchmark("read/descriptors", BM_SequentialRead, &f.descriptors)->Unit(ms);
+  benchmark::RegisterBenchmark("scan/descriptors", BM_Scan, &f.descriptors)->Unit(ms);
+  benchmark::RegisterBenchmark("scan/small", BM_Scan, &f.small)->Unit(ms);
+  benchmark::RegisterBenchmark("four_byte_scan/small", BM_FourByteScan, &f.small)
+      ->Unit(ms)
+      ->Iterations(1);
+  benchmark::RegisterBenchmark("extract/xml", BM_Extract, &f.xml)->Unit(ms)->Iterations(3);
+  benchmark::RegisterBenchmark("extract_memory_fs/xml", BM_ExtractInMemoryFolder, &f.xml)
+      ->Unit(ms)
+      ->Iterations(3);
+  benchmark::RegisterBenchmark("zlib_inflate/xml", BM_ZlibInflate, &f.xml)->Unit(ms)->Iterations(3);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  std::printf("\nfiles: plain %.1f MB, descriptors %.1f MB, small %.1f MB, xml %.1f MB\n",
+              MegaBytes(f.plain), MegaBytes(f.descriptors), MegaBytes(f.small), MegaBytes(f.xml));
+  const double plain = MegaBytes(f.plain);
+  const double descriptors = MegaBytes(f.descriptors);
+  const double small = MegaBytes(f.small);
+  const double xml = MegaBytes(f.xml);
+  PrintRatio(reporter, "scan / sequential read, plain layout", "scan/plain", plain, "read/plain",
+             plain, "target <= 2.0");
+  PrintRatio(reporter, "scan / sequential read, descriptor layout", "scan/descriptors", descriptors,
+             "read/descriptors", descriptors, "target <= 2.0");
+  PrintRatio(reporter, "four-byte scanner / buffered scanner, per MB", "four_byte_scan/small",
+             small, "scan/small", small, "higher is better");
+  PrintRatio(reporter, "extraction throughput / zlib's, disk folder", "zlib_inflate/xml", xml,
+             "extract/xml", xml, "target >= 0.60");
+  PrintRatio(reporter, "extraction throughput / zlib's, memory folder", "zlib_inflate/xml", xml,
+             "extract_memory_fs/xml", xml, "target >= 0.60");
+  benchmark::Shutdown();
+  return 0;
+}

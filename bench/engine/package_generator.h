@@ -1,0 +1,27 @@
+// Writes realistic packages for the benchmarks: deflated XML parts and large images (random,
+// incompressible bytes, stored or deflated), optionally in the streaming layout where the local
+// headers carry sizes 0 and a signed data descriptor follows each part's data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+namespace enginebench {
+
+struct PackageLayout {
+  std::size_t xmlParts = 160;
+  std::size_t xmlPartSize = 256 * 1024;  // uncompressed bytes of each XML part
+  std::size_t imageParts = 40;
+  std::size_t imageSize = 2 * 1024 * 1024;
+  bool descriptors = false;  // sizes in data descriptors, local sizes 0
+  int level = 8;             // deflate level
+};
+
+// The ~100 MB, ~200-part package that generate_package writes.
+PackageLayout RealisticLayout(bool descriptors);
+
+// Writes the package; false when the file cannot be written.
+bool GeneratePackage(const std::filesystem::path& path, const PackageLayout& layout);
+
+}  // namespace enginebench

@@ -1,0 +1,281 @@
+// The scanner finds the same parts whatever the size of its read buffer, and the damage that
+// real packages show (junk in front, cut tails, lost central directories, bad sizes) does not
+// hide the parts that are still there.
+#include "engine/package_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "engine/job_texts.h"
+#include "platform/file.h"
+#include "tests/engine/four_byte_scanner.h"
+#include "tests/engine/scratch_folder.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/recording_view.h"
+
+namespace {
+
+using engine::PartEntry;
+using engine::ScanList;
+using testsupport::Bytes;
+using testsupport::Descriptor;
+using testsupport::PackageBuilder;
+
+// Tiny buffers make every signature and header straddle buffer edges.
+constexpr std::size_t kBufferSizes[] = {1, 3, 4, 5, 7, 64, engine::kScanBufferSize};
+
+struct Expected {
+  std::wstring path;
+  std::uint32_t compressed;
+  std::uint32_t uncompressed;
+  std::uint64_t dataOffset;
+};
+
+class ScannerTest : public ::testing::Test {
+ protected:
+  std::filesystem::path Write(const Bytes& bytes, const char* name = "package.dotm") {
+    const auto path = folder_.Path() / name;
+    testsupport::WriteFileBytes(path, bytes);
+    return path;
+  }
+
+  ScanList Scan(const std::filesystem::path& path, std::size_t bufferSize) {
+    ScanList list;
+    engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running_};
+    EXPECT_TRUE(engine::ScanPackage(param, path.string(), list, bufferSize));
+    return list;
+  }
+
+  // Scans with every buffer size and with the four-byte reference; all must agree.
+  ScanList ScanAllWays(const std::filesystem::path& path) {
+    const ScanList reference = enginetest::ScanWithFourByteReads(path);
+    for (const auto size : kBufferSizes) {
+      const ScanList list = Scan(path, size);
+      EXPECT_TRUE(SameEntries(list, reference)) << "buffer size " << size;
+    }
+    return reference;
+  }
+
+  static bool SameEntries(const ScanList& a, const ScanList& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i].compressedSize != b[i].compressedSize ||
+          a[i].uncompressedSize != b[i].uncompressedSize || a[i].method != b[i].method ||
+          a[i].partPath != b[i].partPath || a[i].dataOffset != b[i].dataOffset) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  enginetest::ScratchFolder folder_;
+  testsupport::RecordingView view_;
+  std::atomic<int> running_{1};
+};
+
+std::vector<Expected> ExpectedSample(std::size_t shift) {
+  std::vector<Expected> expected;
+  PackageBuilder builder;
+  for (auto& [name, content] : testsupport::SampleTemplateParts()) {
+    builder.Add({.name = name, .content = content, .method = 8});
+  }
+  builder.Build();
+  const auto parts = testsupport::SampleTemplateParts();
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    std::wstring path(parts[i].first.begin(), parts[i].first.end());
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    const auto compressed =
+        static_cast<std::uint32_t>(testsupport::RawDeflate(parts[i].second).size());
+    expected.push_back({path, compressed, static_cast<std::uint32_t>(parts[i].second.size()),
+                        shift + builder.HeaderOffsets()[i] + 30 + parts[i].first.size()});
+  }
+  return expected;
+}
+
+void ExpectMatches(const ScanList& list, const std::vector<Expected>& expected) {
+  ASSERT_EQ(list.size(), expected.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(list[i].partPath, expected[i].path);
+    EXPECT_EQ(list[i].compressedSize, expected[i].compressed);
+    EXPECT_EQ(list[i].uncompressedSize, expected[i].uncompressed);
+    EXPECT_EQ(list[i].dataOffset, expected[i].dataOffset);
+    EXPECT_EQ(list[i].method, 8);
+  }
+}
+
+TEST_F(ScannerTest, WellFormedPackageYieldsEveryPartInFileOrderWithAnyBuffer) {
+  const auto path = Write(testsupport::SampleTemplatePackage());
+  ExpectMatches(ScanAllWays(path), ExpectedSample(0));
+  const std::string p = path.string();
+  const std::vector<testsupport::LogLine> log{{p + std::string(engine::kLogFileOpen), 0},
+                                              {p + std::string(engine::kLogFileExtracted), 0},
+                                              {p + std::string(engine::kLogFileClosed), 0}};
+  const auto recorded = view_.Log();
+  ASSERT_GE(recorded.size(), 3u);
+  EXPECT_EQ(std::vector(recorded.begin(), recorded.begin() + 3), log);
+}
+
+TEST_F(ScannerTest, JunkInFrontIsPassedOverAtEveryLength) {
+  for (const std::size_t junk : {1, 2, 3, 4, 5, 17, 5000}) {
+    SCOPED_TRACE(junk);
+    Bytes bytes = testsupport::NoiseBytes(junk, 9);
+    const Bytes package = testsupport::SampleTemplatePackage();
+    bytes.insert(bytes.end(), package.begin(), package.end());
+    ExpectMatches(ScanAllWays(Write(bytes)), ExpectedSample(junk));
+  }
+}
+
+TEST_F(ScannerTest, MissingOrCutCentralDirectoryYieldsTheSameParts) {
+  PackageBuilder builder;
+  for (auto& [name, content] : testsupport::SampleTemplateParts()) {
+    builder.Add({.name = name, .content = content, .method = 8});
+  }
+  const Bytes intact = builder.Build(true);
+  const Bytes bare = builder.Build(false);
+  for (std::size_t cut = bare.size(); cut <= intact.size(); cut += 37) {
+    SCOPED_TRACE(cut);
+    ExpectMatches(ScanAllWays(Write(Bytes(intact.begin(), intact.begin() + cut))),
+                  ExpectedSample(0));
+  }
+}
+
+TEST_F(ScannerTest, TruncatedPackageKeepsEveryCompletePartAndTheCutOne) {
+  const Bytes package = testsupport::SampleTemplatePackage();
+  const auto expected = ExpectedSample(0);
+  for (std::size_t i = 1; i < expected.size(); ++i) {
+    SCOPED_TRACE(i);
+    // Cut in the middle of part i's data: parts before it are whole, part i is recorded with
+    // its data reaching past the end.
+    const std::size_t cut = expected[i].dataOffset + expected[i].compressed / 2;
+    const ScanList list = ScanAllWays(Write(Bytes(package.begin(), package.begin() + cut)));
+    ASSERT_EQ(list.size(), i + 1);
+    ExpectMatches(ScanList(list.begin(), list.begin() + i),
+                  std::vector(expected.begin(), expected.begin() + i));
+    EXPECT_EQ(list[i].partPath, expected[i].path);
+  }
+}
+
+TEST_F(ScannerTest, SignedDescriptorGivesTheSizesAndAnUnsignedOneIsDropped) {
+  const Bytes content = testsupport::XmlLikeBytes(3000, 4);
+  const auto compressed = static_cast<std::uint32_t>(testsupport::RawDeflate(content).size());
+  PackageBuilder builder;
+  builder.Add({.name = "word/signed.xml", .content = content, .descriptor = Descriptor::kSigned});
+  builder.Add(
+      {.name = "word/unsigned.xml", .content = content, .descriptor = Descriptor::kUnsigned});
+  builder.AddStored("after.txt", "still found");
+  const ScanList list = ScanAllWays(Write(builder.Build()));
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].partPath, L"word\\signed.xml");
+  EXPECT_EQ(list[0].compressedSize, compressed);
+  EXPECT_EQ(list[0].uncompressedSize, content.size());
+  EXPECT_EQ(list[0].dataOffset, builder.HeaderOffsets()[0] + 30 + 15);
+  EXPECT_EQ(list[1].partPath, L"after.txt");
+  EXPECT_EQ(list[1].method, 0);
+}
+
+TEST_F(ScannerTest, FolderEntriesAddNoPart) {
+  PackageBuilder builder;
+  builder.AddFolder("word/").AddFolder("word/media/");
+  // A folder name with sizes would otherwise become a file blocking the folder.
+  builder.Add({.name = "docProps/", .content = testsupport::ToBytes("x"), .method = 0});
+  builder.AddStored("word/media/image1.png", "png");
+  const ScanList list = ScanAllWays(Write(builder.Build()));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].partPath, L"word\\media\\image1.png");
+}
+
+TEST_F(ScannerTest, NameBytesBecomeOneCharacterEach) {
+  std::string high;
+  for (int b = 0x80; b <= 0xFF; ++b)
+    high += static_cast<char>(b);
+  PackageBuilder builder;
+  builder.AddStored("word/" + high, "high");
+  builder.AddStored(std::string("cut\0after", 9), "nul");
+  builder.AddStored(std::string(1500, 'n'), "long");
+  builder.AddStored(std::string("\0name", 5), "dropped: empty name");
+  const ScanList list = ScanAllWays(Write(builder.Build()));
+  ASSERT_EQ(list.size(), 3u);
+  std::wstring expectedHigh = L"word\\";
+  for (wchar_t c = 0x80; c <= 0xFF; ++c)
+    expectedHigh += c;
+  EXPECT_EQ(list[0].partPath, expectedHigh);
+  EXPECT_EQ(list[1].partPath, L"cut");
+  EXPECT_EQ(list[2].partPath, std::wstring(engine::kMaxPartPathLength, L'n'));
+  EXPECT_EQ(list[2].dataOffset, builder.HeaderOffsets()[2] + 30 + 1500);
+}
+
+TEST_F(ScannerTest, CompressedSizePastTheEndDoesNotHideLaterParts) {
+  PackageBuilder builder;
+  builder.AddStored("first.xml", "first");
+  builder.Add({.name = "damaged.xml",
+               .content = testsupport::ToBytes("damaged"),
+               .method = 0,
+               .compressedSizeField = 0xFFFFFF00u});
+  builder.AddStored("third.xml", "third");
+  builder.AddDeflated("fourth.xml", "fourth fourth fourth");
+  const ScanList list = ScanAllWays(Write(builder.Build()));
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[1].partPath, L"damaged.xml");
+  EXPECT_EQ(list[1].compressedSize, 0xFFFFFF00u);
+  EXPECT_EQ(list[2].partPath, L"third.xml");
+  EXPECT_EQ(list[3].partPath, L"fourth.xml");
+}
+
+TEST_F(ScannerTest, MissingFileShowsTheSystemTextAndLogsNothing) {
+  ScanList list;
+  engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running_};
+  const auto path = folder_.Path() / "absent.dotm";
+  EXPECT_FALSE(engine::ScanPackage(param, path.string(), list));
+  const auto messages = view_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, platform::ErrorText(ENOENT));
+  EXPECT_EQ(messages[0].caption, "Brenvik Viva Zadado");
+  EXPECT_EQ(messages[0].style, 0x40u);
+  EXPECT_TRUE(view_.Log().empty());
+  EXPECT_TRUE(list.empty());
+}
+
+TEST_F(ScannerTest, StopEndsTheScanButTheClosingLinesAreWritten) {
+  const auto path = Write(testsupport::SampleTemplatePackage());
+  view_.OnLogContaining(" file is open", [this] { running_ = 0; });
+  ScanList list;
+  engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running_};
+  EXPECT_TRUE(engine::ScanPackage(param, path.string(), list, 7));
+  EXPECT_TRUE(list.empty());
+  ASSERT_EQ(view_.Log().size(), 3u);
+  EXPECT_EQ(view_.Log()[2].text, path.string() + " file is closed....\r\n");
+}
+
+TEST_F(ScannerTest, DamagedVariantsAgreeWithTheFourByteScanner) {
+  // Random byte damage, signature fragments and cuts: the buffered scanner must find exactly
+  // what a scanner reading four bytes per call finds.
+  const Bytes good = testsupport::SampleTemplatePackage();
+  std::uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    Bytes bytes = good;
+    for (int flips = 0; flips < 6; ++flips) {
+      const std::size_t at = next() % bytes.size();
+      static const std::uint8_t kFragments[] = {0x50, 0x4B, 0x03, 0x04, 0x07, 0x08, 0x00};
+      bytes[at] = kFragments[next() % std::size(kFragments)];
+    }
+    bytes.resize(bytes.size() - next() % 2000);
+    ScanAllWays(Write(bytes));
+  }
+}
+
+TEST(PartPathFromNameBytes, ReplacesSlashesAndKeepsOtherBytes) {
+  const std::string name = "word/media/image1.png";
+  EXPECT_EQ(engine::PartPathFromNameBytes(
+                std::span(reinterpret_cast<const std::uint8_t*>(name.data()), name.size())),
+            L"word\\media\\image1.png");
+}
+
+}  // namespace

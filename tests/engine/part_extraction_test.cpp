@@ -1,0 +1,228 @@
+// Extraction writes every recoverable part, byte for byte, inside the file folder and nowhere
+// else; a bad part is skipped and the next one is still written.
+#include "engine/part_extraction.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "engine/content_types.h"
+#include "engine/package_scanner.h"
+#include "tests/engine/scratch_folder.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/recording_view.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Bytes;
+using testsupport::EntrySpec;
+using testsupport::PackageBuilder;
+
+class ExtractionTest : public ::testing::Test {
+ protected:
+  ExtractionTest() {
+    fs::create_directory(FileFolder());
+    fs::create_directory(TempFolder());
+  }
+
+  fs::path FileFolder() const { return folder_.Path() / "files"; }
+  fs::path TempFolder() const { return folder_.Path() / "opc"; }
+  fs::path PackagePath() const { return folder_.Path() / "package.dotm"; }
+
+  // Builds the package, scans it and extracts it; returns the number of parts written.
+  std::size_t Extract(const PackageBuilder& builder) {
+    testsupport::WriteFileBytes(PackagePath(), builder.Build());
+    std::atomic<int> running{1};
+    engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
+    engine::ScanList list;
+    EXPECT_TRUE(engine::ScanPackage(param, PackagePath().string(), list));
+    listed_ = list.size();
+    return engine::ExtractParts(view_, FileFolder(), PackagePath().string(), list, TempFolder());
+  }
+
+  Bytes Output(const fs::path& relative) const {
+    return testsupport::ReadFileBytes(FileFolder() / relative);
+  }
+
+  enginetest::ScratchFolder folder_;
+  testsupport::RecordingView view_;
+  std::size_t listed_ = 0;
+};
+
+TEST_F(ExtractionTest, StoredAndDeflatedPartsAreWrittenAndNoTemporaryFileStays) {
+  const Bytes binary = testsupport::NoiseBytes(7000, 3);
+  const Bytes xml = testsupport::XmlLikeBytes(40000, 5);
+  PackageBuilder builder;
+  builder.Add({.name = "word/media/image1.png", .content = binary, .method = 0});
+  builder.Add({.name = "word/document.xml", .content = xml, .method = 8});
+  builder.AddDeflated("[Content_Types].xml", std::string(1500, 'c'));
+  EXPECT_EQ(Extract(builder), 3u);
+  EXPECT_EQ(Output("word/media/image1.png"), binary);
+  EXPECT_EQ(Output("word/document.xml"), xml);
+  EXPECT_EQ(Output("[Content_Types].xml"), Bytes(1500, 'c'));
+  EXPECT_TRUE(fs::is_empty(TempFolder()));
+  // Folders already present (the second part in word\) raise no message.
+  EXPECT_TRUE(view_.Messages().empty());
+}
+
+TEST_F(ExtractionTest, CutDeflateStreamWritesNothingAndLaterPartsFollow) {
+  const Bytes xml = testsupport::XmlLikeBytes(30000, 2);
+  Bytes cut = testsupport::RawDeflate(xml);
+  cut.resize(cut.size() / 2);
+  PackageBuilder builder;
+  builder.Add({.name = "word/cut.xml", .content = xml, .method = 8, .data = cut});
+  builder.AddDeflated("word/after.xml", "after after after");
+  EXPECT_EQ(Extract(builder), 1u);
+  EXPECT_FALSE(fs::exists(FileFolder() / "word/cut.xml"));
+  EXPECT_EQ(Output("word/after.xml"), testsupport::ToBytes("after after after"));
+  EXPECT_TRUE(fs::is_empty(TempFolder()));
+}
+
+TEST_F(ExtractionTest, DeflatedPartLargerThanItsContentIsExtracted) {
+  const Bytes image = testsupport::NoiseBytes(70000, 8);
+  ASSERT_GT(testsupport::RawDeflate(image).size(), image.size());
+  PackageBuilder builder;
+  builder.Add({.name = "word/media/image2.jpeg", .content = image, .method = 8});
+  EXPECT_EQ(Extract(builder), 1u);
+  EXPECT_EQ(Output("word/media/image2.jpeg"), image);
+}
+
+TEST_F(ExtractionTest, DeflatedPartWithEqualSizesIsInflatedNotCopied) {
+  // Text that deflate saves a little on, padded with noise until both sizes match.
+  const Bytes noise = testsupport::NoiseBytes(300, 3);
+  Bytes content;
+  for (std::size_t repeat = 0; repeat < 400; ++repeat) {
+    Bytes candidate(repeat, 'a');
+    candidate.insert(candidate.end(), noise.begin(), noise.end());
+    if (testsupport::RawDeflate(candidate).size() == candidate.size()) {
+      content = candidate;
+      break;
+    }
+  }
+  ASSERT_FALSE(content.empty());
+  PackageBuilder builder;
+  builder.Add({.name = "equal.bin", .content = content, .method = 8});
+  EXPECT_EQ(Extract(builder), 1u);
+  EXPECT_EQ(Output("equal.bin"), content);
+}
+
+TEST_F(ExtractionTest, ColonIsRemovedAndRootPartNeedsNoFolder) {
+  PackageBuilder builder;
+  builder.AddStored("word/a:b.xml", "colon");
+  builder.AddStored("root.xml", "root");
+  EXPECT_EQ(Extract(builder), 2u);
+  EXPECT_EQ(Output("word/ab.xml"), testsupport::ToBytes("colon"));
+  EXPECT_EQ(Output("root.xml"), testsupport::ToBytes("root"));
+}
+
+TEST_F(ExtractionTest, UntrustedNamesNeverLeaveTheFileFolder) {
+  PackageBuilder builder;
+  builder.AddStored("../evil", "1");
+  builder.AddStored("/abs", "2");
+  builder.AddStored("C:\\x\\..\\..\\y", "3");
+  builder.AddStored("a/../../b", "4");
+  builder.AddStored("../..", "5: nothing left");
+  builder.AddStored("././/", "6: nothing left");
+  EXPECT_EQ(Extract(builder), 4u);
+  EXPECT_EQ(Output("evil"), testsupport::ToBytes("1"));
+  EXPECT_EQ(Output("abs"), testsupport::ToBytes("2"));
+  EXPECT_EQ(Output("C/x/y"), testsupport::ToBytes("3"));
+  EXPECT_EQ(Output("a/b"), testsupport::ToBytes("4"));
+  for (const auto& item : fs::recursive_directory_iterator(folder_.Path())) {
+    if (!item.is_regular_file()) continue;
+    const auto relative = item.path().lexically_relative(FileFolder());
+    EXPECT_TRUE(item.path() == PackagePath() || (!relative.empty() && *relative.begin() != ".."))
+        << item.path();
+  }
+}
+
+TEST(SafePartPath, KeepsOnlyPlainComponents) {
+  EXPECT_EQ(engine::SafePartPath(L"word\\media\\image1.png"), fs::path("word/media/image1.png"));
+  EXPECT_EQ(engine::SafePartPath(L"\\\\server\\share\\x"), fs::path("server/share/x"));
+  EXPECT_EQ(engine::SafePartPath(L"a\\.\\b"), fs::path("a/b"));
+  EXPECT_FALSE(engine::SafePartPath(L""));
+  EXPECT_FALSE(engine::SafePartPath(L"..\\..\\"));
+  EXPECT_FALSE(engine::SafePartPath(L":"));
+  EXPECT_FALSE(engine::SafePartPath(std::wstring(L"a\0b", 3)));
+}
+
+TEST_F(ExtractionTest, HugeDeclaredSizesAreClampedOrSkipped) {
+  PackageBuilder builder;
+  builder.Add({.name = "huge.xml",
+               .content = testsupport::ToBytes("small content"),
+               .method = 8,
+               .uncompressedSizeField = 0xFFFFFFF0u});
+  builder.Add({.name = "stored.bin",
+               .content = testsupport::ToBytes("tail"),
+               .method = 0,
+               .compressedSizeField = 0xFFFFFFF0u,
+               .uncompressedSizeField = 0xFFFFFFF0u});
+  EXPECT_EQ(Extract(builder), 1u);
+  EXPECT_FALSE(fs::exists(FileFolder() / "huge.xml"));
+  // The stored part is written as far as the package goes (its tail is the central directory).
+  const Bytes stored = Output("stored.bin");
+  ASSERT_GE(stored.size(), 4u);
+  EXPECT_EQ(Bytes(stored.begin(), stored.begin() + 4), testsupport::ToBytes("tail"));
+}
+
+TEST_F(ExtractionTest, UnknownMethodIsSkipped) {
+  PackageBuilder builder;
+  builder.Add({.name = "bzip.bin", .content = testsupport::ToBytes("data"), .method = 12});
+  builder.AddStored("next.txt", "next");
+  EXPECT_EQ(Extract(builder), 1u);
+  EXPECT_FALSE(fs::exists(FileFolder() / "bzip.bin"));
+}
+
+TEST_F(ExtractionTest, PlantedLinksAreNeverFollowed) {
+  const fs::path outside = folder_.Path() / "outside";
+  fs::create_directory(outside);
+  testsupport::WriteFileBytes(outside / "target.xml", testsupport::ToBytes("untouched"));
+  fs::create_directory_symlink(outside, FileFolder() / "word");
+  fs::create_symlink(outside / "target.xml", FileFolder() / "root.xml");
+  PackageBuilder builder;
+  builder.AddStored("word/document.xml", "through a folder link");
+  builder.AddStored("root.xml", "replaces the file link");
+  EXPECT_EQ(Extract(builder), 1u);
+  EXPECT_FALSE(fs::exists(outside / "document.xml"));
+  EXPECT_EQ(testsupport::ReadFileBytes(outside / "target.xml"), testsupport::ToBytes("untouched"));
+  EXPECT_FALSE(fs::is_symlink(FileFolder() / "root.xml"));
+  EXPECT_EQ(Output("root.xml"), testsupport::ToBytes("replaces the file link"));
+  EXPECT_EQ(view_.Messages().size(), 1u);
+}
+
+TEST_F(ExtractionTest, FolderThatCannotBeMadeShowsTheSystemTextAndTheJobGoesOn) {
+  testsupport::WriteFileBytes(FileFolder() / "word", testsupport::ToBytes("a file"));
+  PackageBuilder builder;
+  builder.AddStored("word/document.xml", "blocked");
+  builder.AddStored("docProps/app.xml", "written");
+  EXPECT_EQ(Extract(builder), 1u);
+  ASSERT_EQ(view_.Messages().size(), 1u);
+  EXPECT_EQ(view_.Messages()[0].caption, "Brenvik Viva Zadado");
+  EXPECT_EQ(view_.Messages()[0].style, 0x40u);
+  EXPECT_EQ(Output("docProps/app.xml"), testsupport::ToBytes("written"));
+}
+
+TEST_F(ExtractionTest, ProgressCountsPartsAndContentTypesAreRestored) {
+  PackageBuilder builder;
+  builder.AddStored("a.txt", "a").AddStored("b.txt", "b");
+  EXPECT_EQ(Extract(builder), 2u);
+  const std::vector<std::string> expected{"ResetEstimate(file)",    "SetProgressRange(file,2)",
+                                          "SetProgressPos(file,0)", "SetProgressPos(file,0)",
+                                          "SetProgressPos(file,1)", "SetProgressPos(file,2)"};
+  std::vector<std::string> bars;
+  for (const auto& call : view_.Calls()) {
+    if (call.find("(file") != std::string::npos) bars.push_back(call);
+  }
+  EXPECT_EQ(bars, expected);
+  EXPECT_EQ(fs::file_size(FileFolder() / "[Content_Types].xml"), engine::kStoredContentTypesSize);
+}
+
+TEST_F(ExtractionTest, EmptyListStillGetsContentTypes) {
+  EXPECT_EQ(Extract(PackageBuilder{}), 0u);
+  EXPECT_EQ(listed_, 0u);
+  EXPECT_EQ(view_.barPos[engine::ProgressBar::kFile], 0);
+  EXPECT_EQ(fs::file_size(FileFolder() / "[Content_Types].xml"), engine::kStoredContentTypesSize);
+}
+
+}  // namespace
