@@ -1,6 +1,153 @@
-// Placeholder until the repair job lands.
 #include "engine/repair_job.h"
+
+#include <string>
+#include <system_error>
+
+#include "engine/job_texts.h"
+#include "engine/package_scanner.h"
+#include "engine/part_entry.h"
+#include "engine/part_extraction.h"
+#include "engine/working_folder.h"
+#include "platform/temp_folder.h"
+
 namespace engine {
-void PrepareRepairJob(const JobThreadParam&) {}
-int RepairWorker(const JobThreadParam*) { return 1; }
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsRealFolder(const fs::path& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() == fs::file_type::directory;
+}
+
+void LogForPackage(JobView& view, const std::string& package, std::string_view text,
+                   std::uint32_t colour = kLogBlack) {
+  view.AppendLog(package + std::string(text), colour);
+}
+
+// The temporary folder of the "OPC" files; empty when the private folder is refused, and the
+// extraction then fails for every deflated part instead of writing into a shared folder.
+fs::path PartTempFolder() {
+  auto folder = platform::PrivateTempFolder();
+  return folder ? *folder : fs::path();
+}
+
+// A file folder that starts empty, so that no leftover of an earlier run is mixed into this
+// package's parts. False when it cannot be made.
+bool MakeFreshFileFolder(const fs::path& workingFolder, const fs::path& fileFolder) {
+  if (workingFolder.empty()) return false;
+  RemoveFolderTree(fileFolder);
+  return platform::EnsurePrivateFolder(fileFolder);
+}
+
+void MarkRow(JobView& view, int row, int state) {
+  view.SetRowImage(row, state);
+  view.SetRowData(row, state);
+}
+
+// Extracts the scanned parts of the package at row into its file folder and marks the row.
+void ExtractScannedPackage(const JobThreadParam& param, int row, const std::string& package,
+                           const ScanList& scanList, const fs::path& tempFolder) {
+  JobView& view = *param.pView;
+  const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
+  std::size_t written = 0;
+  if (MakeFreshFileFolder(param.workingFolder, fileFolder)) {
+    written = ExtractParts(view, fileFolder, package, scanList, tempFolder);
+  }
+  if (written == 0) {
+    // Nothing of the package could be recovered: saying "Repaired" would make the save job
+    // produce a package holding only the stored content types.
+    LogForPackage(view, package, kLogExtractionFailed);
+    RemoveFolderTree(fileFolder);
+    MarkRow(view, row, kRowNotRepaired);
+    return;
+  }
+  view.SetRowImage(row, kRowRepaired);
+  LogForPackage(view, package, kLogPreviewAvailable);
+  LogForPackage(view, package, kLogRepaired, kLogGreen);
+  view.AppendLog(kLogStarLine, kLogBlack);
+  view.SetRowData(row, kRowRepaired);
+}
+
+void RepairRow(const JobThreadParam& param, int row, const std::string& package, ScanList& scanList,
+               const fs::path& tempFolder) {
+  if (!ScanPackage(param, package, scanList)) {
+    // The scanner has told the user why; the row keeps its earlier state.
+    LogForPackage(*param.pView, package, kLogExtractionFailed);
+    return;
+  }
+  ExtractScannedPackage(param, row, package, scanList, tempFolder);
+}
+
+void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
+  for (int row = firstRow; row < rowCount; ++row) {
+    const std::string package = view.RowText(row);
+    view.SetRowImage(row, kRowNotRepaired);
+    LogForPackage(view, package, kLogRepairStopped);
+    LogForPackage(view, package, kLogNotRepaired, kLogRed);
+    view.AppendLog(kLogStarLine, kLogBlack);
+    view.SetRowData(row, kRowNotRepaired);
+  }
+}
+
+void FinishRepairJob(const JobThreadParam& param, int rowCount) {
+  JobView& view = *param.pView;
+  view.SetProgressPos(ProgressBar::kTotal, rowCount);
+  view.ShowPreview("", kPreviewClickRow);
+  view.AppendLog(kLogRepairCompleted, kLogBlack);
+  view.AppendLog(kLogUnderscoreLine, kLogBlack);
+  view.EnableSelect(true);
+  view.ShowStop(false);
+  view.EnableSaveControls(true);
+  view.EnableRepair(true);
+  view.SetInstruction(kInstructionRepaired, kInstructionRepairedBold);
+  *param.pJobRunning = 0;
+  view.ShowProgressArea(false, false);
+}
+
+}  // namespace
+
+void PrepareRepairJob(const JobThreadParam& param) {
+  JobView& view = *param.pView;
+  if (!param.workingFolder.empty() && IsRealFolder(param.workingFolder)) {
+    view.ShowPreview("", kPreviewImage);  // lets go of any shown image file first
+    RemoveFolderTree(param.workingFolder);
+  }
+  view.SetInstruction(kInstructionRepairing, kInstructionRepairingBold);
+  view.EnableRepair(false);
+  view.ShowStop(true);
+  view.EnableSelect(false);
+  *param.pJobRunning = 1;
+  view.ClearLog();
+  view.SetProgressPos(ProgressBar::kFile, 0);
+  view.SetProgressPos(ProgressBar::kTotal, 0);
+  view.ShowPreview("", kPreviewWait);
+}
+
+int RepairWorker(const JobThreadParam* param) {
+  if (param == nullptr || param->pView == nullptr || param->pJobRunning == nullptr) return 1;
+  JobView& view = *param->pView;
+  const int rowCount = view.RowCount();
+  if (!param->workingFolder.empty()) platform::EnsurePrivateFolder(param->workingFolder);
+  view.ShowProgressArea(true, true);
+  view.ResetEstimate(ProgressBar::kTotal);
+  view.SetProgressRange(ProgressBar::kTotal, rowCount);
+  view.SetProgressPos(ProgressBar::kTotal, 0);
+
+  const fs::path tempFolder = PartTempFolder();
+  ScanList scanList;
+  for (int row = 0; row < rowCount; ++row) {
+    const std::string package = view.RowText(row);
+    scanList.clear();
+    if (param->pJobRunning->load() == 0) {
+      MarkStoppedRows(view, row, rowCount);
+      break;
+    }
+    RepairRow(*param, row, package, scanList, tempFolder);
+    view.SetProgressPos(ProgressBar::kTotal, row + 1);
+  }
+  FinishRepairJob(*param, rowCount);
+  return 1;
+}
+
 }  // namespace engine

@@ -1,0 +1,71 @@
+#include "cli/cli_options.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/text.h"
+
+namespace cli {
+namespace {
+
+CliOptions UsageError(std::string error) {
+  CliOptions options;
+  options.action = CliOptions::Action::kUsageError;
+  options.error = std::move(error);
+  return options;
+}
+
+bool IsFolder(const std::string& text) {
+  std::error_code ec;
+  return std::filesystem::is_directory(platform::PathFromUtf8(text), ec);
+}
+
+}  // namespace
+
+std::string_view UsageText() {
+  return "Usage: dotm-repair [--media] [-o DIR] FILE...\n"
+         "Repairs each damaged .dotm FILE and saves it as ZARVEL_<name> in DIR.\n"
+         "\n"
+         "  -o, --output DIR  folder for the repaired files (default: the current folder)\n"
+         "  -m, --media       also copy each file's images into <name>_MediaContent in DIR\n"
+         "  -h, --help        show this help and exit\n"
+         "      --version     show the version and exit\n"
+         "\n"
+         "Exit status: 0 when every file was repaired and saved, 1 when any was not,\n"
+         "2 for bad usage.\n";
+}
+
+CliOptions ParseArguments(std::span<const std::string_view> args) {
+  CliOptions options;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
+      options.files.emplace_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.action = CliOptions::Action::kHelp;
+      return options;
+    } else if (arg == "--version") {
+      options.action = CliOptions::Action::kVersion;
+      return options;
+    } else if (arg == "--media" || arg == "-m") {
+      options.extractMedia = true;
+    } else if (arg == "-o" || arg == "--output") {
+      if (i + 1 >= args.size()) return UsageError("option " + std::string(arg) + " needs a DIR");
+      options.outputFolder = std::string(args[++i]);
+    } else if (arg.starts_with("--output=")) {
+      options.outputFolder = std::string(arg.substr(9));
+    } else {
+      return UsageError("unknown option " + std::string(arg));
+    }
+  }
+  if (options.files.empty()) return UsageError("no FILE given");
+  if (!IsFolder(options.outputFolder)) {
+    return UsageError("output folder '" + options.outputFolder + "' is not a folder");
+  }
+  return options;
+}
+
+}  // namespace cli

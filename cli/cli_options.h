@@ -1,0 +1,33 @@
+// The command line of dotm-repair: dotm-repair [--media] [-o DIR] FILE...
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+inline constexpr std::string_view kVersionText = "dotm-repair 1.0";
+
+// Exit statuses.
+inline constexpr int kExitAllSaved = 0;    // every file was repaired and saved
+inline constexpr int kExitSomeFailed = 1;  // at least one file was not
+inline constexpr int kExitBadUsage = 2;
+
+struct CliOptions {
+  enum class Action { kRun, kHelp, kVersion, kUsageError };
+  Action action = Action::kRun;
+  bool extractMedia = false;
+  std::string outputFolder = ".";  // the destination, as typed
+  std::vector<std::string> files;  // the packages, as typed
+  std::string error;               // what is wrong, for kUsageError
+};
+
+// Parses the arguments after the program name. "--" ends the options. The output folder must
+// be an existing folder; anything else is a usage error.
+CliOptions ParseArguments(std::span<const std::string_view> args);
+
+std::string_view UsageText();
+
+}  // namespace cli

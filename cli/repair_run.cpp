@@ -1,0 +1,119 @@
+#include "cli/repair_run.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include "engine/job_param.h"
+#include "engine/repair_job.h"
+#include "engine/save_job.h"
+#include "engine/working_folder.h"
+#include "platform/temp_folder.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace cli {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Ctrl+C asks the running job to stop between files, as the desktop program's Stop button
+// does; a second Ctrl+C ends the program at once.
+std::atomic<int>* g_pJobRunning = nullptr;
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+  g_interrupted = 1;
+  if (g_pJobRunning != nullptr) g_pJobRunning->store(0);
+  std::signal(SIGINT, SIG_DFL);
+}
+
+class InterruptStopsJob {
+ public:
+  explicit InterruptStopsJob(std::atomic<int>* running) {
+    g_pJobRunning = running;
+    previous_ = std::signal(SIGINT, OnInterrupt);
+  }
+  ~InterruptStopsJob() {
+    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+    g_pJobRunning = nullptr;
+  }
+  InterruptStopsJob(const InterruptStopsJob&) = delete;
+  InterruptStopsJob& operator=(const InterruptStopsJob&) = delete;
+
+ private:
+  void (*previous_)(int) = SIG_DFL;
+};
+
+// A working folder of this process alone, so that a desktop program running at the same time
+// keeps its own; removed with everything in it when the run ends.
+class PrivateWorkingFolder {
+ public:
+  explicit PrivateWorkingFolder(fs::path path) : path_(std::move(path)) {}
+  ~PrivateWorkingFolder() {
+    if (!path_.empty()) engine::RemoveFolderTree(path_);
+  }
+  PrivateWorkingFolder(const PrivateWorkingFolder&) = delete;
+  PrivateWorkingFolder& operator=(const PrivateWorkingFolder&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+long ProcessId() {
+#ifdef _WIN32
+  return static_cast<long>(_getpid());
+#else
+  return static_cast<long>(::getpid());
+#endif
+}
+
+bool TimingsWanted() {
+  const char* value = std::getenv("DOTM_REPAIR_TIMINGS");
+  return value != nullptr && *value != '\0' && std::string(value) != "0";
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
+  std::string error;
+  const auto privateFolder = platform::PrivateTempFolder(&error);
+  if (!privateFolder) {
+    std::fprintf(streams.err, "dotm-repair: no private temporary folder: %s\n", error.c_str());
+    return kExitSomeFailed;
+  }
+  PrivateWorkingFolder working(*privateFolder / ("DtmTmp-cli-" + std::to_string(ProcessId())));
+  std::atomic<int> running{0};
+  ConsoleView view(options.files, options.outputFolder, options.extractMedia, streams);
+  const engine::JobThreadParam param{
+      .pView = &view, .pJobRunning = &running, .workingFolder = working.Path()};
+  InterruptStopsJob interrupt(&running);
+
+  const auto repairStart = std::chrono::steady_clock::now();
+  engine::PrepareRepairJob(param);
+  engine::RepairWorker(&param);
+  const double repairSeconds = SecondsSince(repairStart);
+  if (g_interrupted != 0) return kExitSomeFailed;
+
+  const auto saveStart = std::chrono::steady_clock::now();
+  if (!engine::PrepareSaveJob(param)) return kExitSomeFailed;
+  engine::SaveWorker(&param);
+  const double saveSeconds = SecondsSince(saveStart);
+  if (TimingsWanted()) {
+    std::fprintf(streams.err, "repair: %.3f s\nsave: %.3f s\n", repairSeconds, saveSeconds);
+  }
+  return view.AllSaved() && g_interrupted == 0 ? kExitAllSaved : kExitSomeFailed;
+}
+
+}  // namespace cli

@@ -1,0 +1,13 @@
+// One run of dotm-repair: repair every listed file, then save the repaired ones.
+#pragma once
+
+#include "cli/cli_options.h"
+#include "cli/console_view.h"
+
+namespace cli {
+
+// Runs the repair job and then the save job over options.files, with a private working folder
+// of its own that is removed at the end. Returns kExitAllSaved or kExitSomeFailed.
+int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams);
+
+}  // namespace cli

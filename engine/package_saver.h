@@ -1,0 +1,15 @@
+// Packs one file folder into a saved package without ever leaving a damaged or partial file
+// under the package's name.
+#pragma once
+
+#include <filesystem>
+
+namespace engine {
+
+// Packs fileFolder into a fresh temporary file beside target (".<target name>.<unique>.tmp",
+// created exclusively) and renames it onto target only when the packer reports the archive
+// complete and closed with every file in it. On any failure the temporary file is deleted and
+// an existing target stays untouched. Returns true when target now holds the new package.
+bool SavePackage(const std::filesystem::path& fileFolder, const std::filesystem::path& target);
+
+}  // namespace engine

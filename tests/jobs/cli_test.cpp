@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli_options.h"
+#include "cli/console_view.h"
+#include "tests/jobs/job_test_fixture.h"
+
+namespace jobstest {
+namespace {
+
+using cli::CliOptions;
+
+CliOptions Parse(std::initializer_list<std::string_view> args) {
+  const std::vector<std::string_view> list(args);
+  return cli::ParseArguments(list);
+}
+
+TEST(CliOptionsTest, UsageErrors) {
+  const struct {
+    const char* label;
+    std::vector<std::string_view> args;
+  } cases[] = {
+      {"no argument", {}},
+      {"no file", {"--media"}},
+      {"unknown option", {"--fast", "a.dotm"}},
+      {"unknown short option", {"-x", "a.dotm"}},
+      {"-o without value", {"a.dotm", "-o"}},
+      {"output not a folder", {"-o", "/no/such/folder", "a.dotm"}},
+      {"empty output", {"--output=", "a.dotm"}},
+  };
+  for (const auto& c : cases) {
+    const auto options = cli::ParseArguments(c.args);
+    EXPECT_EQ(options.action, CliOptions::Action::kUsageError) << c.label;
+    EXPECT_FALSE(options.error.empty()) << c.label;
+  }
+}
+
+TEST(CliOptionsTest, FilesOptionsAndTheirOrder) {
+  const auto tmp = fs::temp_directory_path().string();
+  auto options = Parse({"a.dotm", "--media", "-o", tmp, "b.dotm"});
+  EXPECT_EQ(options.action, CliOptions::Action::kRun);
+  EXPECT_TRUE(options.extractMedia);
+  EXPECT_EQ(options.outputFolder, tmp);
+  EXPECT_EQ(options.files, (std::vector<std::string>{"a.dotm", "b.dotm"}));
+
+  options = Parse({"--", "-odd.dotm"});
+  EXPECT_EQ(options.files, std::vector<std::string>{"-odd.dotm"});
+  EXPECT_EQ(options.outputFolder, ".");
+  EXPECT_FALSE(options.extractMedia);
+
+  EXPECT_EQ(Parse({"--help", "--bogus"}).action, CliOptions::Action::kHelp);
+  EXPECT_EQ(Parse({"--version"}).action, CliOptions::Action::kVersion);
+}
+
+TEST(ConsoleViewTest, MarkupBecomesPlainText) {
+  EXPECT_EQ(
+      cli::PlainTextFromMarkup("Saved file(s) location is:<br><a href='/tmp/out'>/tmp/out</a>"),
+      "Saved file(s) location is:\n/tmp/out");
+  EXPECT_EQ(cli::PlainTextFromMarkup("<b>a &amp; b</b> &lt;c&gt;"), "a & b <c>");
+  EXPECT_EQ(cli::PlainTextFromMarkup("cut <a href"), "cut ");
+}
+
+// The exit status rests on which rows the save job logged as saved.
+TEST(ConsoleViewTest, TracksSavedRowsFromTheLog) {
+  std::FILE* sink = std::tmpfile();
+  ASSERT_NE(sink, nullptr);
+  cli::ConsoleView view({"a.dotm", "b.dotm"}, ".", false, {.out = sink, .err = sink});
+  view.AppendLog("a.dotm saving of file done....\r\n", 0x009900);
+  EXPECT_FALSE(view.AllSaved());
+  view.AppendLog("b.dotm saving of file failed....\r\n", 0x0000FF);
+  EXPECT_FALSE(view.AllSaved());
+  view.AppendLog("b.dotm saving of file done....\r\n", 0x009900);
+  EXPECT_TRUE(view.AllSaved());
+  std::rewind(sink);
+  char line[200] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, sink), nullptr);
+  EXPECT_STREQ(line, "a.dotm saving of file done....\n");  // no colour when not a terminal
+  std::fclose(sink);
+}
+
+struct RunResult {
+  int status = -1;
+  std::string out, err;
+};
+
+class CliProgramTest : public JobTest {
+ protected:
+  RunResult Run(const std::string& arguments) {
+    const fs::path out = Root() / "stdout.txt";
+    const fs::path err = Root() / "stderr.txt";
+    const std::string command = "cd '" + Root().string() + "' && '" DOTM_REPAIR_BINARY "' " +
+                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    RunResult result;
+    const int raw = std::system(command.c_str());
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = Slurp(out);
+    result.err = Slurp(err);
+    return result;
+  }
+  static std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+};
+
+TEST_F(CliProgramTest, UsageErrorsExitWithTwo) {
+  for (const char* arguments : {"", "--bogus x.dotm", "x.dotm -o", "-o missing_dir x.dotm"}) {
+    const auto result = Run(arguments);
+    EXPECT_EQ(result.status, 2) << arguments;
+    EXPECT_NE(result.err.find("dotm-repair:"), std::string::npos) << arguments;
+    EXPECT_TRUE(result.out.empty()) << arguments;
+  }
+}
+
+TEST_F(CliProgramTest, HelpAndVersion) {
+  auto result = Run("--help");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out.rfind("Usage: dotm-repair [--media] [-o DIR] FILE...\n", 0), 0u);
+  result = Run("--version");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "dotm-repair 1.0\n");
+}
+
+TEST_F(CliProgramTest, GoodPackageIsRepairedAndSaved) {
+  WriteFile("in/Report.dotm", testsupport::SampleTemplatePackage());
+  fs::create_directories(Root() / "out");
+  const auto result = Run("--media -o out in/Report.dotm");
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string p = "in/Report.dotm";
+  const std::string expected =
+      p + " file is open....\n" + p + " file is extracted....\n" + p + " file is closed....\n" + p +
+      " preview of file is available....\n" + p + "  Repaired....\n" + kStars +
+      "\nRepairing process completed....\n" + kUnderscores + "\n\n" + p +
+      " saving of file starts....\n" + p + " Media extraction is done....\n" + p +
+      " saving of file done....\n" + kStars + "\nSaving processing completed....\n" + kUnderscores +
+      "\n\n";
+  EXPECT_EQ(result.out, expected);
+  EXPECT_EQ(result.err,
+            "File(s) saving process has been completed.Saved file(s) location is:\nout\n");
+  EXPECT_EQ(PartNamesOf(Root() / "out" / "ZARVEL_Report.dotm").size(),
+            testsupport::SampleTemplateParts().size());
+  EXPECT_TRUE(fs::is_regular_file(Root() / "out" / "Report.dotm_MediaContent" / "image1.png"));
+  // The private working folder went with the program.
+  for (const auto& entry : fs::recursive_directory_iterator(Root())) {
+    EXPECT_EQ(entry.path().filename().string().find("DtmTmp"), std::string::npos) << entry.path();
+  }
+}
+
+TEST_F(CliProgramTest, MissingFileExitsWithOne) {
+  WriteFile("Good.dotm", testsupport::SampleTemplatePackage());
+  const auto result = Run("Good.dotm Missing.dotm");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("No such file or directory"), std::string::npos);
+  EXPECT_NE(result.out.find("Missing.dotm extraction of file failed....\n"), std::string::npos);
+  EXPECT_NE(result.out.find("Missing.dotm cannot be saved,as it is not Repaired.\n"),
+            std::string::npos);
+  EXPECT_TRUE(fs::is_regular_file(Root() / "ZARVEL_Good.dotm"));
+}
+
+}  // namespace
+}  // namespace jobstest
