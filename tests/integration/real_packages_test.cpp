@@ -1,0 +1,253 @@
+// Real packages written by a word processor, intact and damaged, through the whole engine:
+// scan and extract, then repair and save, with the saved packages checked by our own reader,
+// by unzip and by Python's zipfile.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "engine/content_types.h"
+#include "engine/package_scanner.h"
+#include "engine/part_extraction.h"
+#include "engine/repair_job.h"
+#include "engine/save_job.h"
+#include "engine/working_folder.h"
+#include "platform/temp_folder.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/recording_view.h"
+#include "tests/support/zip_reader.h"
+
+namespace fs = std::filesystem;
+using testsupport::Bytes;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+using Members = std::map<std::string, testsupport::ZipMember>;
+
+// Where a member's data ends, with its data descriptor when it has one: a word processor writes
+// its sizes there, so a part is only recoverable once the descriptor is complete too.
+std::size_t EndOfMember(const testsupport::ZipMember& member) {
+  const std::size_t descriptor = (member.flags & 0x0008) ? 16 : 0;
+  return member.dataOffset + member.compressedSize + descriptor;
+}
+
+// The temporary folder the tests started with: each test points TMPDIR into its own folder.
+const fs::path& BaseTempFolder() {
+  static const fs::path base = fs::temp_directory_path();
+  return base;
+}
+
+class RealPackages : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    root_ = BaseTempFolder() / ("real-packages-" + std::to_string(::getpid()) + "-" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "tmp");
+    fs::create_directories(root_ / "in");
+    fs::create_directories(root_ / "out");
+    ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+    original_ = ReadFileBytes(fs::path(TEST_DATA_DIR) / (std::string(GetParam()) + ".dotm"));
+    auto members = testsupport::ReadZip(original_);
+    ASSERT_TRUE(members.has_value()) << "the sample package must be intact";
+    members_ = std::move(*members);
+  }
+
+  void TearDown() override {
+    ::setenv("TMPDIR", BaseTempFolder().c_str(), 1);
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+
+  // Scans and extracts package bytes; returns the file folder.
+  fs::path Extract(const Bytes& package, const std::string& name) {
+    const fs::path path = root_ / "in" / name;
+    WriteFileBytes(path, package);
+    testsupport::RecordingView view;
+    std::atomic<int> running{1};
+    engine::JobThreadParam param{&view, &running, root_ / "work"};
+    engine::ScanList parts;
+    EXPECT_TRUE(engine::ScanPackage(param, path.string(), parts));
+    const fs::path folder = root_ / "work" / (name + "0");
+    fs::create_directories(folder);
+    engine::ExtractParts(view, folder, path.string(), parts, root_ / "tmp");
+    return folder;
+  }
+
+  // Expects every member whose data lies wholly within the first `available` bytes of the
+  // original to be extracted byte for byte. Returns how many were checked.
+  int ExpectCompleteMembers(const fs::path& folder, std::size_t available, std::size_t shift = 0) {
+    int checked = 0;
+    for (const auto& [name, member] : members_) {
+      if (shift + EndOfMember(member) > available) continue;
+      const fs::path file = folder / name;
+      if (name == "[Content_Types].xml" &&
+          member.content.size() < engine::kStoredContentTypesSize) {
+        continue;  // replaced by the stored copy
+      }
+      EXPECT_TRUE(fs::exists(file)) << name;
+      EXPECT_EQ(ReadFileBytes(file), member.content) << name;
+      ++checked;
+    }
+    return checked;
+  }
+
+  fs::path root_;
+  Bytes original_;
+  Members members_;
+};
+
+std::size_t CentralDirectoryOffset(const Bytes& package) {
+  std::size_t end = package.size() - 22;
+  while (!(package[end] == 'P' && package[end + 1] == 'K' && package[end + 2] == 5 &&
+           package[end + 3] == 6)) {
+    --end;
+  }
+  return package[end + 16] | (package[end + 17] << 8) | (package[end + 18] << 16) |
+         (static_cast<std::size_t>(package[end + 19]) << 24);
+}
+
+int RunTool(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str());
+}
+
+bool HaveTool(const std::string& name) {
+  return RunTool("command -v " + name) == 0;
+}
+
+TEST_P(RealPackages, IntactPackageYieldsEveryPartByteForByte) {
+  const fs::path folder = Extract(original_, "intact.dotm");
+  EXPECT_EQ(ExpectCompleteMembers(folder, original_.size()), static_cast<int>(members_.size()));
+}
+
+TEST_P(RealPackages, WithoutCentralDirectoryYieldsTheSameParts) {
+  const Bytes cut(original_.begin(), original_.begin() + static_cast<std::ptrdiff_t>(
+                                                             CentralDirectoryOffset(original_)));
+  const fs::path folder = Extract(cut, "nodirectory.dotm");
+  EXPECT_EQ(ExpectCompleteMembers(folder, cut.size()), static_cast<int>(members_.size()));
+}
+
+TEST_P(RealPackages, JunkInFrontYieldsTheSameParts) {
+  for (std::size_t junk = 1; junk <= 5; ++junk) {
+    Bytes damaged(junk, 'J');
+    damaged.insert(damaged.end(), original_.begin(), original_.end());
+    const fs::path folder = Extract(damaged, "junk" + std::to_string(junk) + ".dotm");
+    EXPECT_EQ(ExpectCompleteMembers(folder, damaged.size(), junk),
+              static_cast<int>(members_.size()))
+        << junk << " junk bytes";
+  }
+}
+
+TEST_P(RealPackages, TruncatedPackageYieldsEveryCompletePart) {
+  constexpr int kCuts = 12;
+  for (int step = 1; step < kCuts; ++step) {
+    const std::size_t length = original_.size() * static_cast<std::size_t>(step) / kCuts;
+    const Bytes cut(original_.begin(), original_.begin() + static_cast<std::ptrdiff_t>(length));
+    const fs::path folder = Extract(cut, "cut" + std::to_string(step) + ".dotm");
+    ExpectCompleteMembers(folder, length);
+    fs::remove_all(folder);
+  }
+}
+
+TEST_P(RealPackages, RepairedAndSavedPackageHoldsEveryRecoveredPart) {
+  struct Variant {
+    std::string name;
+    Bytes bytes;
+  };
+  const std::size_t directory = CentralDirectoryOffset(original_);
+  Bytes junk = testsupport::ToBytes("XYZ");
+  junk.insert(junk.end(), original_.begin(),
+              original_.begin() + static_cast<std::ptrdiff_t>(directory));
+  const std::vector<Variant> variants{
+      {"intact.dotm", original_},
+      {"nodirectory.dotm",
+       Bytes(original_.begin(), original_.begin() + static_cast<std::ptrdiff_t>(directory))},
+      {"junk.dotm", junk},
+      {"truncated.dotm", Bytes(original_.begin(),
+                               original_.begin() + static_cast<std::ptrdiff_t>(directory * 2 / 3))},
+  };
+  std::vector<std::string> rows;
+  for (const auto& variant : variants) {
+    WriteFileBytes(root_ / "in" / variant.name, variant.bytes);
+    rows.push_back((root_ / "in" / variant.name).string());
+  }
+  testsupport::RecordingView view(rows);
+  view.destination = (root_ / "out").string();
+  view.extractMedia = false;
+  std::atomic<int> running{0};
+  engine::JobThreadParam param{&view, &running, engine::GetWorkingFolder()};
+  ASSERT_FALSE(param.workingFolder.empty());
+  engine::PrepareRepairJob(param);
+  engine::RepairWorker(&param);
+  ASSERT_TRUE(engine::PrepareSaveJob(param));
+  engine::SaveWorker(&param);
+
+  for (std::size_t v = 0; v < variants.size(); ++v) {
+    SCOPED_TRACE(variants[v].name);
+    const fs::path saved = root_ / "out" / ("ZARVEL_" + variants[v].name);
+    ASSERT_TRUE(fs::exists(saved));
+    const auto savedMembers = testsupport::ReadZip(ReadFileBytes(saved));
+    ASSERT_TRUE(savedMembers.has_value());
+    const std::size_t shift = variants[v].name == "junk.dotm" ? 3 : 0;
+    for (const auto& [name, member] : members_) {
+      const bool complete =
+          shift + member.dataOffset + member.compressedSize <= variants[v].bytes.size();
+      if (!complete) continue;
+      const auto found = savedMembers->find(name);
+      ASSERT_NE(found, savedMembers->end()) << name;
+      if (name == "[Content_Types].xml" &&
+          member.content.size() < engine::kStoredContentTypesSize) {
+        continue;
+      }
+      EXPECT_EQ(found->second.content, member.content) << name;
+    }
+    EXPECT_TRUE(savedMembers->count("[Content_Types].xml"));
+    if (HaveTool("unzip")) {
+      EXPECT_EQ(RunTool("unzip -tq '" + saved.string() + "'"), 0);
+    }
+    if (HaveTool("python3")) {
+      EXPECT_EQ(RunTool("python3 -c \"import sys, zipfile; "
+                        "sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)\" '" +
+                        saved.string() + "'"),
+                0);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, RealPackages, ::testing::Values("report", "letter", "memo"));
+
+TEST(DamagedSamples, CommittedDamagedSamplesAreRepaired) {
+  const fs::path root =
+      fs::temp_directory_path() / ("damaged-samples-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "tmp");
+  fs::create_directories(root / "out");
+  ::setenv("TMPDIR", (root / "tmp").c_str(), 1);
+  testsupport::RecordingView view({std::string(TEST_DATA_DIR) + "/report-damaged.dotm",
+                                   std::string(TEST_DATA_DIR) + "/letter-damaged.dotm"});
+  view.destination = (root / "out").string();
+  std::atomic<int> running{0};
+  engine::JobThreadParam param{&view, &running, engine::GetWorkingFolder()};
+  engine::PrepareRepairJob(param);
+  engine::RepairWorker(&param);
+  EXPECT_EQ(view.rows[0].data, 1);
+  EXPECT_EQ(view.rows[1].data, 1);
+  ASSERT_TRUE(engine::PrepareSaveJob(param));
+  engine::SaveWorker(&param);
+  for (const char* name : {"report-damaged.dotm", "letter-damaged.dotm"}) {
+    const auto saved =
+        testsupport::ReadZip(ReadFileBytes(root / "out" / ("ZARVEL_" + std::string(name))));
+    ASSERT_TRUE(saved.has_value()) << name;
+    EXPECT_TRUE(saved->count("word/document.xml")) << name;
+  }
+  EXPECT_TRUE(fs::exists(root / "out" / "report-damaged.dotm_MediaContent" / "image1.png"));
+  ::setenv("TMPDIR", BaseTempFolder().c_str(), 1);
+  fs::remove_all(root);
+}
+
+}  // namespace
