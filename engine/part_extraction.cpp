@@ -23,6 +23,8 @@ constexpr std::uint16_t kMethodDeflated = 8;
 // believing it would mean allocating up to 4 GiB for nothing.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 constexpr std::uint64_t kDeflateRatioSlack = 1024;
+// Inflated data goes to the output file in pieces of this size.
+constexpr std::uint32_t kOutputPiece = 256 * 1024;
 
 struct PartFolders {
   bool hasFolders = false;  // the part path has at least one folder level
@@ -82,20 +84,42 @@ class TempFileRemover {
   std::filesystem::path path_;
 };
 
-// Creates (or truncates) the output file and writes data. Never writes through a link: a link
-// in the output's place is removed first. A file that cannot be written whole is removed.
-bool WriteOutput(const std::filesystem::path& outputPath, std::span<const std::uint8_t> data) {
+// Creates (or truncates) the output file. Never writes through a link: a link in the output's
+// place is removed first.
+bool CreateOutput(const std::filesystem::path& outputPath, platform::File& output) {
   std::error_code ec;
   const auto status = std::filesystem::symlink_status(outputPath, ec);
   if (std::filesystem::is_symlink(status) && !std::filesystem::remove(outputPath, ec)) {
     return false;
   }
+  return output.Open(outputPath, platform::File::Mode::kCreateTruncate);
+}
+
+// Removes an output file that could not be written whole, unless it was completed.
+class PartialOutputRemover {
+ public:
+  explicit PartialOutputRemover(std::filesystem::path path) : path_(std::move(path)) {}
+  ~PartialOutputRemover() {
+    if (complete_) return;
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+  }
+  PartialOutputRemover(const PartialOutputRemover&) = delete;
+  PartialOutputRemover& operator=(const PartialOutputRemover&) = delete;
+  void Complete() { complete_ = true; }
+
+ private:
+  std::filesystem::path path_;
+  bool complete_ = false;
+};
+
+bool WriteOutput(const std::filesystem::path& outputPath, std::span<const std::uint8_t> data) {
   platform::File output;
-  if (!output.Open(outputPath, platform::File::Mode::kCreateTruncate)) return false;
-  if (output.Write(std::as_bytes(data))) return true;
-  output.Close();
-  std::filesystem::remove(outputPath, ec);
-  return false;
+  if (!CreateOutput(outputPath, output)) return false;
+  PartialOutputRemover remover(outputPath);
+  if (!output.Write(std::as_bytes(data)) || !output.Close()) return false;
+  remover.Complete();
+  return true;
 }
 
 // The part's data bytes that the file really holds: a damaged header may claim more.
@@ -123,6 +147,31 @@ bool ExtractStored(platform::File& package, const PartEntry& entry, std::uint32_
   return WriteOutput(outputPath, data);
 }
 
+// Inflates the stream in pieces straight into the output file, so that each piece is written
+// while it is still in the processor's cache and memory stays small. The output is complete
+// only when exactly uncompressedSize bytes came out; otherwise no file is left.
+bool InflateIntoOutput(zip::RawInflateHandle* handle, std::uint32_t uncompressedSize,
+                       const std::filesystem::path& outputPath) {
+  const std::uint32_t capacity = std::clamp<std::uint32_t>(uncompressedSize, 1, kOutputPiece);
+  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  platform::File output;
+  if (!CreateOutput(outputPath, output)) return false;
+  PartialOutputRemover remover(outputPath);
+  std::uint64_t written = 0;
+  for (;;) {
+    zip::InflateSizes sizes{.length = capacity, .uncompressedSize = uncompressedSize};
+    const int result = zip::RawInflateRead(handle, sizes, piece.get());
+    if (result != zip::kInflOk && result != zip::kInflMoreOutput) return false;
+    if (sizes.length == 0 && result == zip::kInflMoreOutput) return false;  // ended early
+    if (!output.Write(std::as_bytes(std::span(piece.get(), sizes.length)))) return false;
+    written += sizes.length;
+    if (result == zip::kInflOk) break;
+  }
+  if (written != uncompressedSize || !output.Close()) return false;
+  remover.Complete();
+  return true;
+}
+
 bool ExtractDeflated(platform::File& package, const PartEntry& entry, std::uint32_t available,
                      const std::filesystem::path& outputPath,
                      const std::filesystem::path& tempFolder) {
@@ -138,15 +187,10 @@ bool ExtractDeflated(platform::File& package, const PartEntry& entry, std::uint3
 
   zip::RawInflateHandlePtr handle;
   if (zip::RawInflateOpen(temp->path, handle) != zip::kInflOk) return false;
-  // The input budget of the one read is its length, which is also the output capacity: it must
-  // cover the whole compressed form, which for incompressible content is the larger one.
-  const std::uint32_t capacity = std::max(available, entry.uncompressedSize);
-  const auto output = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-  zip::InflateSizes sizes{.length = capacity, .uncompressedSize = entry.uncompressedSize};
-  const int result = zip::RawInflateRead(handle.get(), sizes, output.get());
-  zip::RawInflateClose(std::move(handle));
-  if (result != zip::kInflOk || sizes.length != entry.uncompressedSize) return false;
-  return WriteOutput(outputPath, std::span(output.get(), entry.uncompressedSize));
+  // The input budget is the compressed size, whatever the output buffer's size: a part whose
+  // compressed form is larger than its content (an already compressed picture) is complete too.
+  if (zip::RawInflateSetInputBudget(handle.get(), available) != zip::kInflOk) return false;
+  return InflateIntoOutput(handle.get(), entry.uncompressedSize, outputPath);
 }
 
 int ProgressValue(std::size_t value) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "platform/file.h"
 
@@ -31,6 +32,8 @@ struct RawInflateHandle {
   bool streamEnded = false;
   int lastError = kInflOk;
   std::uint32_t inputBudget = 0;
+  // A budget given before the first read, which then no longer ties it to the buffer's length.
+  std::optional<std::uint32_t> presetBudget;
   std::uint32_t outputDue = 0;
   // Allocated at the first read; the zlib stream's next_in/avail_in are the position and
   // count of the bytes in it that have not been consumed yet.
@@ -99,7 +102,7 @@ int StartStream(RawInflateHandle& handle, const InflateSizes& sizes) {
     return kInflNoMemory;
   }
   handle.stream = std::move(stream);
-  handle.inputBudget = sizes.length;
+  handle.inputBudget = handle.presetBudget.value_or(sizes.length);
   handle.outputDue = sizes.uncompressedSize;
   handle.streamEnded = false;
   if (!handle.file.Seek(handle.startPosition)) return kInflReadFailed;
@@ -174,6 +177,12 @@ int RawInflateRead(RawInflateHandle* handle, InflateSizes& sizes, std::uint8_t* 
   if (handle->lastError == kInflOk && handle->outputDue > 0) return kInflMoreOutput;
   handle->ReleaseStream();
   return handle->lastError;
+}
+
+int RawInflateSetInputBudget(RawInflateHandle* handle, std::uint32_t budget) {
+  if (handle == nullptr || !handle->streamOpen || handle->started) return kInflNotOpen;
+  handle->presetBudget = budget;
+  return kInflOk;
 }
 
 void RawInflateClose(RawInflateHandlePtr handle) {

@@ -55,6 +55,11 @@ int RawInflateOpen(const std::filesystem::path& path, RawInflateHandlePtr& handl
 // result but kInflMoreOutput finishes the handle: later reads return kInflNotOpen.
 int RawInflateRead(RawInflateHandle* handle, InflateSizes& sizes, std::uint8_t* buffer);
 
+// Sets the input budget before the first read, so that a caller can inflate a stream of known
+// compressed size in several reads into a small buffer (the first read's length then only sets
+// the buffer's capacity). Returns kInflNotOpen after the first read or on a null handle.
+int RawInflateSetInputBudget(RawInflateHandle* handle, std::uint32_t budget);
+
 // Releases the stream and closes the file. Valid in every state after a successful open.
 void RawInflateClose(RawInflateHandlePtr handle);
 

@@ -150,6 +150,37 @@ TEST(RawInflate, StreamOverManyInputChunksRoundTrips) {
   EXPECT_EQ(cut.code, zip::kInflDataError);
 }
 
+TEST(RawInflate, PresetBudgetLetsSmallReadsFinishAStream) {
+  TestFolder folder;
+  const std::string text = MixedText(200000);
+  const auto compressed = RawDeflate(text);
+  zip_test::WriteFile(folder / "big.bin", std::string(compressed.begin(), compressed.end()));
+  const auto size = static_cast<std::uint32_t>(text.size());
+  const auto budget = static_cast<std::uint32_t>(compressed.size());
+  for (const std::uint32_t presetBudget : {budget, budget / 2}) {
+    RawInflateHandlePtr handle;
+    ASSERT_EQ(zip::RawInflateOpen(folder / "big.bin", handle), zip::kInflOk);
+    ASSERT_EQ(zip::RawInflateSetInputBudget(handle.get(), presetBudget), zip::kInflOk);
+    std::string output;
+    std::vector<std::uint8_t> piece(1000);  // far smaller than the compressed stream
+    int code = zip::kInflMoreOutput;
+    while (code == zip::kInflMoreOutput) {
+      InflateSizes sizes{static_cast<std::uint32_t>(piece.size()), size};
+      code = zip::RawInflateRead(handle.get(), sizes, piece.data());
+      output.append(reinterpret_cast<const char*>(piece.data()), sizes.length);
+      EXPECT_EQ(zip::RawInflateSetInputBudget(handle.get(), budget), zip::kInflNotOpen)
+          << "the budget is fixed once reading started";
+    }
+    if (presetBudget == budget) {
+      EXPECT_EQ(code, zip::kInflOk);
+      EXPECT_TRUE(output == text);
+    } else {
+      EXPECT_EQ(code, zip::kInflDataError) << "half the compressed bytes cannot finish it";
+    }
+  }
+  EXPECT_EQ(zip::RawInflateSetInputBudget(nullptr, 1), zip::kInflNotOpen);
+}
+
 TEST(RawInflate, ReadAfterFinishedAndNullHandleAreNotOpen) {
   TestFolder folder;
   const auto bytes = BytesFromHex(kHello);
