@@ -1,0 +1,225 @@
+// The desktop program's speed figures, headless:
+//   1. start-up: from main() to the main window's first exposure;
+//   2. a ~100 MB package repaired through the window: the longest the event loop waited;
+//   3. a job over 1000 small packages: its duration, its full log, and the time per 1000 log
+//      lines at the start and at the end (linear growth keeps them alike);
+//   4. the log panel alone: 50,000 lines appended, time per 1000 lines first and last.
+// Usage: gui_benchmark [--quick | --log-only]
+//   --quick: 200 small packages and a ~20 MB package; --log-only: only the log panel figure
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/main_frame.h"
+#include "app/tessel_app.h"
+#include "engine/job_texts.h"
+#include "tests/support/package_builder.h"
+#include "widgets/app_message_box.h"
+#include "widgets/file_dialogs.h"
+#include "workspace/control_ids.h"
+#include "workspace/log_panel.h"
+#include "workspace/tessel_view.h"
+#ifdef BRENVIK_HAVE_PACKAGE_GENERATOR
+#include "bench/engine/package_generator.h"
+#endif
+
+namespace {
+
+QElapsedTimer g_sinceMain;
+
+void IsolateEnvironment(std::string& root) {
+  const char* base = std::getenv("TMPDIR");
+  root = std::string(base && *base ? base : "/tmp") + "/brenvik-gui-bench-XXXXXX";
+  if (!mkdtemp(root.data())) std::exit(1);
+  setenv("TMPDIR", root.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+}
+
+bool JobOver(CMainFrame& frame) {
+  return frame.m_bJobRunning.load() == 0 && !frame.m_pView->WorkerActive();
+}
+
+// Runs the event loop until done() holds; returns the longest gap between two ticks of a 5 ms
+// timer, in milliseconds: the longest time the window could not react.
+double RunMeasuringGaps(const std::function<bool()>& done) {
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = clock.nsecsElapsed();
+  qint64 longest = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    const qint64 now = clock.nsecsElapsed();
+    longest = std::max(longest, now - last);
+    last = now;
+  });
+  ticker.start(5);
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return double(longest) / 1e6;
+}
+
+void WriteLargePackage(const QString& path, bool quick) {
+#ifdef BRENVIK_HAVE_PACKAGE_GENERATOR
+  enginebench::PackageLayout layout = enginebench::RealisticLayout(false);
+  if (quick) {
+    layout.xmlParts = 32;
+    layout.imageParts = 8;
+  }
+  enginebench::GeneratePackage(path.toStdString(), layout);
+#else
+  testsupport::PackageBuilder builder;
+  const int images = quick ? 8 : 40;
+  for (int i = 0; i < images; ++i) {
+    builder.Add({.name = "word/media/image" + std::to_string(i) + ".png",
+                 .content = testsupport::NoiseBytes(2 * 1024 * 1024, i + 1),
+                 .method = 0});
+  }
+  for (int i = 0; i < (quick ? 32 : 160); ++i) {
+    const auto xml = testsupport::XmlLikeBytes(256 * 1024, i + 1);
+    builder.Add({.name = "word/part" + std::to_string(i) + ".xml", .content = xml});
+  }
+  testsupport::WriteFileBytes(path.toStdString(), builder.Build());
+#endif
+}
+
+void MeasureStartUp(const QString& lockFolder) {
+  SetOpenPackagesHook([] { return QStringList(); });
+  CTesselMSOfficeDotmProjApp app(lockFolder + "/bench.lock");
+  app.InitInstance();
+  QWindow* window = app.MainFrame()->windowHandle();
+  while (!window || !window->isExposed()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    window = app.MainFrame()->windowHandle();
+  }
+  std::printf("start-up, main() to an exposed window: %.1f ms (target < 1000 ms)\n",
+              double(g_sinceMain.nsecsElapsed()) / 1e6);
+  QCoreApplication::processEvents();
+}
+
+void MeasureLargeRepair(const QString& folder, bool quick) {
+  const QString path = folder + "/large.dotm";
+  WriteLargePackage(path, quick);
+  const double megabytes = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
+  CMainFrame frame(215);
+  frame.resize(1100, 720);
+  frame.show();
+  SetOpenPackagesHook([path] { return QStringList{path}; });
+  frame.m_pView->OnSelectFiles();
+  QElapsedTimer clock;
+  clock.start();
+  frame.m_pView->OnRepairFiles();
+  const double gap = RunMeasuringGaps([&] { return JobOver(frame); });
+  std::printf(
+      "repair of a %.0f MB package through the window: %.0f ms, longest event-loop "
+      "gap %.1f ms (target < 100 ms)\n",
+      megabytes, double(clock.elapsed()), gap);
+}
+
+void MeasureManyPackages(const QString& folder, int count) {
+  const testsupport::Bytes sample = testsupport::SampleTemplatePackage();
+  QStringList paths;
+  for (int i = 0; i < count; ++i) {
+    const QString path = folder + QString("/small%1.dotm").arg(i, 4, 10, QChar('0'));
+    testsupport::WriteFileBytes(path.toStdString(), sample);
+    paths << path;
+  }
+  CMainFrame frame(215);
+  frame.resize(1100, 720);
+  frame.show();
+  frame.m_pView->DropPaths(paths);
+  frame.m_pView->EnableRepair(true);
+  auto* log = frame.m_pView->findChild<QTextEdit*>(workspace_ids::kEditCtrl);
+  std::vector<qint64> marks;  // time at every 1000th log line
+  QElapsedTimer clock;
+  QObject::connect(log->document(), &QTextDocument::blockCountChanged, [&](int blocks) {
+    if (blocks % 1000 == 0 && blocks / 1000 > int(marks.size())) {
+      marks.push_back(clock.nsecsElapsed());
+    }
+  });
+  clock.start();
+  frame.m_pView->OnRepairFiles();
+  const double gap = RunMeasuringGaps([&] { return JobOver(frame); });
+  const double total = double(clock.nsecsElapsed()) / 1e6;
+  const QString text = log->toPlainText();
+  const bool complete = text.count(QString::fromUtf8(engine::kLogRepaired.data(), 14)) == count &&
+                        text.contains("Repairing process completed....");
+  std::printf(
+      "repair of %d small packages: %.0f ms, %d log lines, log complete: %s, longest "
+      "event-loop gap %.1f ms\n",
+      count, total, log->document()->blockCount(), complete ? "yes" : "NO", gap);
+  if (marks.size() >= 3) {
+    const double first = double(marks[1] - marks[0]) / 1e6;
+    const double last = double(marks[marks.size() - 1] - marks[marks.size() - 2]) / 1e6;
+    std::printf("  job time per 1000 log lines: %.1f ms at the start, %.1f ms at the end\n", first,
+                last);
+  }
+}
+
+void MeasureLogPanel() {
+  CLogPanel panel;
+  panel.resize(900, 300);
+  panel.show();
+  constexpr int kLines = 50000;
+  const QString line = "/home/user/Documents/Templates/Quarterly Report.dotm  Repaired....\r\n";
+  QElapsedTimer clock;
+  clock.start();
+  qint64 previous = 0;
+  std::vector<double> perThousand;
+  for (int i = 1; i <= kLines; ++i) {
+    panel.AppendLog(line, i % 2 ? 0x000000 : 0x009900);
+    if (i % 1000 == 0) {
+      QCoreApplication::processEvents();  // let it lay out and paint as it would
+      const qint64 now = clock.nsecsElapsed();
+      perThousand.push_back(double(now - previous) / 1e6);
+      previous = now;
+    }
+  }
+  // Medians of the first and last five thousands: single slow steps (another process on the
+  // machine) do not decide.
+  const auto median = [](std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+  };
+  const std::vector<double> first(perThousand.begin(), perThousand.begin() + 5);
+  const std::vector<double> last(perThousand.end() - 5, perThousand.end());
+  std::printf(
+      "log panel alone, %d lines: per 1000 lines %.1f ms at the start, %.1f ms at the "
+      "end (medians of five)\n",
+      kLines, median(first), median(last));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  g_sinceMain.start();
+  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  const bool logOnly = argc > 1 && std::strcmp(argv[1], "--log-only") == 0;
+  std::string root;
+  IsolateEnvironment(root);
+  QApplication application(argc, argv);
+  SetAppMessageBoxHook([](const QString&, const QString&, unsigned style) {
+    return (style & kMbYesNo) ? kIdYes : kIdOk;
+  });
+  {
+    QTemporaryDir scratch(QString::fromStdString(root) + "/scratch-XXXXXX");
+    if (!logOnly) {
+      MeasureStartUp(scratch.path());
+      MeasureLargeRepair(scratch.path(), quick);
+      MeasureManyPackages(scratch.path(), quick ? 200 : 1000);
+    }
+    MeasureLogPanel();
+  }
+  std::filesystem::remove_all(root);
+  return 0;
+}

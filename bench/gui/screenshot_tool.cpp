@@ -1,0 +1,174 @@
+// Renders the main window in each workspace state to PNG files, headless:
+//   screenshot_tool OUT_FOLDER [WIDTH HEIGHT]
+// writes empty.png, listed.png, repairing.png, repaired.png, saving.png and about.png. The states
+// are reached the way a user reaches them (through the test seams of the dialogs and message
+// boxes); the transient ones are captured while their job runs.
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "app/about_dlg.h"
+#include "app/main_frame.h"
+#include "tests/support/package_builder.h"
+#include "widgets/app_message_box.h"
+#include "widgets/file_dialogs.h"
+#include "widgets/tessel_list_ctrl.h"
+#include "workspace/control_ids.h"
+#include "workspace/tessel_view.h"
+
+namespace {
+
+// A page-like thumbnail, as a word processor stores one in a package.
+testsupport::Bytes ThumbnailPng(const QColor& accent) {
+  QImage page(200, 260, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  QPainter painter(&page);
+  painter.fillRect(0, 0, 200, 46, accent);
+  painter.setPen(Qt::white);
+  QFont title("Arial");
+  title.setPixelSize(18);
+  title.setBold(true);
+  painter.setFont(title);
+  painter.drawText(QRect(12, 0, 180, 46), Qt::AlignVCenter, "Quarterly Report");
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(200, 200, 200));
+  for (int line = 0; line < 12; ++line) {
+    painter.drawRect(14, 64 + line * 14, line % 4 == 3 ? 110 : 172, 6);
+  }
+  painter.setBrush(accent.lighter(150));
+  painter.drawRect(14, 238 - 30, 80, 30);
+  painter.end();
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  page.save(&buffer, "PNG");
+  return testsupport::Bytes(bytes.begin(), bytes.end());
+}
+
+QStringList WritePackages(const QString& folder) {
+  const QStringList names{"Quarterly Report.dotm", "Invoice Template.dotm", "Letterhead.dotm",
+                          "Meeting Minutes.dotm",  "Project Plan.dotm",     "Newsletter.dotm",
+                          "Price List.dotm",       "Board Memo.dotm"};
+  const QColor accents[] = {QColor(31, 78, 121), QColor(192, 80, 77), QColor(79, 129, 189)};
+  QStringList paths;
+  int index = 0;
+  for (const QString& name : names) {
+    testsupport::PackageBuilder builder;
+    for (auto& [part, content] : testsupport::SampleTemplateParts()) {
+      builder.Add({.name = part, .content = content});
+    }
+    // Enough parts that a job lasts long enough to be captured.
+    for (int i = 0; i < 40; ++i) {
+      builder.Add({.name = "customXml/item" + std::to_string(i) + ".xml",
+                   .content = testsupport::XmlLikeBytes(64 * 1024, i + 1)});
+    }
+    builder.Add({.name = "Thumbnails/thumbnail.png",
+                 .content = ThumbnailPng(accents[index % 3]),
+                 .method = 0});
+    const QString path = folder + "/" + name;
+    testsupport::WriteFileBytes(path.toStdString(), builder.Build());
+    paths << path;
+    ++index;
+  }
+  return paths;
+}
+
+bool Save(QWidget& window, const QString& file) {
+  const bool ok = window.grab().save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+  return ok;
+}
+
+// Captures the window once, when the log first shows a line containing trigger.
+void CaptureOnLog(CMainFrame& frame, const QString& trigger, const QString& file) {
+  auto* log = frame.m_pView->findChild<QTextEdit*>(workspace_ids::kEditCtrl);
+  auto done = std::make_shared<bool>(false);
+  QObject::connect(log, &QTextEdit::textChanged, log, [&frame, log, trigger, file, done] {
+    if (*done || !log->toPlainText().contains(trigger)) return;
+    *done = true;
+    Save(frame, file);
+  });
+}
+
+void WaitForJob(CMainFrame& frame) {
+  while (frame.m_bJobRunning.load() != 0 || frame.m_pView->WorkerActive()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  QCoreApplication::processEvents();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s OUT_FOLDER [WIDTH HEIGHT]\n", argv[0]);
+    return 2;
+  }
+  const char* base = std::getenv("TMPDIR");
+  std::string root = std::string(base && *base ? base : "/tmp") + "/brenvik-shots-XXXXXX";
+  if (!mkdtemp(root.data())) return 1;
+  setenv("TMPDIR", root.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication application(argc, argv);
+  const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+  QDir().mkpath(out);
+  const int width = argc >= 4 ? std::atoi(argv[2]) : 1100;
+  const int height = argc >= 4 ? std::atoi(argv[3]) : 720;
+
+  SetAppMessageBoxHook([](const QString&, const QString&, unsigned style) {
+    return (style & kMbYesNo) ? kIdYes : kIdOk;
+  });
+  const QString packages = QString::fromStdString(root) + "/Documents/Templates";
+  QDir().mkpath(packages);
+  const QString destination = QString::fromStdString(root) + "/Documents/Repaired";
+  QDir().mkpath(destination);
+  const QStringList paths = WritePackages(packages);
+  SetOpenPackagesHook([paths] { return paths; });
+  SetFolderHook([destination](const QString&) { return destination; });
+
+  bool ok = true;
+  {
+    CMainFrame frame(215);
+    frame.resize(width, height);
+    frame.show();
+    QCoreApplication::processEvents();
+    ok &= Save(frame, out + "/empty.png");
+
+    frame.m_pView->OnSelectFiles();
+    QCoreApplication::processEvents();
+    ok &= Save(frame, out + "/listed.png");
+
+    CaptureOnLog(frame, paths[4] + " file is open", out + "/repairing.png");
+    frame.m_pView->OnRepairFiles();
+    WaitForJob(frame);
+    frame.m_pView->List()->setCurrentItem(frame.m_pView->List()->topLevelItem(0));
+    frame.m_pView->OnShowItemPreview(0);
+    frame.m_pView->OnBrowseFolder();
+    QCoreApplication::processEvents();
+    ok &= Save(frame, out + "/repaired.png");
+
+    CaptureOnLog(frame, paths[3] + " saving of file done", out + "/saving.png");
+    frame.m_pView->OnSaveFiles();
+    WaitForJob(frame);
+
+    CAboutDlg about(&frame);
+    about.show();
+    QCoreApplication::processEvents();
+    ok &= Save(about, out + "/about.png");
+  }
+  std::error_code error;
+  std::filesystem::remove_all(root, error);
+  return ok && QFileInfo::exists(out + "/repairing.png") && QFileInfo::exists(out + "/saving.png")
+             ? 0
+             : 1;
+}

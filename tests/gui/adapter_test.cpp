@@ -1,0 +1,87 @@
+// The view as the jobs see it: calls from a worker arrive on the GUI thread in order, questions
+// block the worker until answered, and calls made on the GUI thread itself go straight through.
+#include <QTextEdit>
+#include <atomic>
+#include <thread>
+
+#include "tests/gui/gui_test_support.h"
+#include "widgets/tessel_list_ctrl.h"
+#include "workspace/control_ids.h"
+#include "workspace/tessel_view.h"
+#include "workspace/view_job_adapter.h"
+
+using guitest::Find;
+
+class AdapterTest : public QObject {
+  Q_OBJECT
+
+  std::atomic<int> running_{0};
+
+ private slots:
+  void workerCallsArriveInOrder() {
+    CTesselMSOfficeDotmProjView view(&running_);
+    view.DropPaths({"/a/1.dotm", "/a/2.dotm"});
+    engine::JobView& adapter = view.JobViewAdapter();
+    std::atomic<bool> done{false};
+    std::vector<std::string> texts;
+    int rows = -1;
+    std::thread worker([&] {
+      adapter.ClearLog();
+      for (int i = 0; i < 200; ++i)
+        adapter.AppendLog(std::to_string(i) + "\r\n", 0x000000);
+      adapter.SetRowData(1, 1);
+      rows = adapter.RowCount();  // answered after everything posted before it
+      texts.push_back(adapter.RowText(1));
+      texts.push_back(adapter.RowText(7));  // out of range: empty, no crash
+      texts.push_back(std::to_string(adapter.RowData(1)));
+      done = true;
+    });
+    QTRY_VERIFY(done.load());
+    worker.join();
+    QCOMPARE(rows, 2);
+    QCOMPARE(texts, (std::vector<std::string>{"/a/2.dotm", "", "1"}));
+    const QStringList lines =
+        Find<QTextEdit>(&view, workspace_ids::kEditCtrl)->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 201);
+    for (int i = 0; i < 200; ++i)
+      QCOMPARE(lines[i], QString::number(i));
+  }
+
+  void callsOnTheGuiThreadGoStraightThrough() {
+    CTesselMSOfficeDotmProjView view(&running_);
+    engine::JobView& adapter = view.JobViewAdapter();
+    adapter.EnableSaveControls(true);
+    QCOMPARE(view.m_bCanSave, 1);  // no event loop turn needed
+    QCOMPARE(adapter.RowCount(), 0);
+    QCOMPARE(adapter.ExtractMediaChecked(), true);
+  }
+
+  void questionsWhileClosingAreAnsweredAtOnce() {
+    guitest::MessageRecorder messages;
+    CTesselMSOfficeDotmProjView view(&running_);
+    CViewJobAdapter adapter(&view);
+    adapter.SetClosing(true);
+    int answer = 0;
+    std::thread worker([&] { answer = adapter.MessageBox("Stop?", "Caption", 0x24); });
+    worker.join();  // returns without the GUI thread serving anything
+    QCOMPARE(answer, 7);
+    QVERIFY(messages.messages.empty());
+  }
+
+  void workerQuestionsReachTheMessageFunnel() {
+    guitest::MessageRecorder messages;
+    messages.QueueAnswer(7);
+    CTesselMSOfficeDotmProjView view(&running_);
+    engine::JobView& adapter = view.JobViewAdapter();
+    std::atomic<int> answer{0};
+    std::thread worker([&] { answer = adapter.MessageBox("Sure?<br>Really", "Caption", 0x24); });
+    QTRY_VERIFY(answer.load() != 0);
+    worker.join();
+    QCOMPARE(answer.load(), 7);
+    QCOMPARE(messages.Texts(), QStringList{"Sure?<br>Really"});
+    QCOMPARE(messages.messages[0].style, 0x24u);
+  }
+};
+
+BRENVIK_GUI_TEST_MAIN(AdapterTest)
+#include "adapter_test.moc"

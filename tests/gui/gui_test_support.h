@@ -1,0 +1,88 @@
+// Helpers shared by the desktop program's tests: an isolated environment per test program,
+// pre-answered message boxes, sample packages on disk, and finding controls by their ids.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace guitest {
+
+// Points TMPDIR, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh folder of this process's own
+// (the program deletes its working folder at start-up: parallel tests must not share one), and
+// selects the offscreen platform. Must exist before the QApplication.
+class IsolatedEnvironment {
+ public:
+  IsolatedEnvironment();
+  ~IsolatedEnvironment();
+  IsolatedEnvironment(const IsolatedEnvironment&) = delete;
+  IsolatedEnvironment& operator=(const IsolatedEnvironment&) = delete;
+  const std::filesystem::path& Root() const { return root_; }
+
+ private:
+  std::filesystem::path root_;
+};
+
+struct RecordedMessage {
+  QString text;
+  QString caption;
+  unsigned style;
+};
+
+// Answers every message box while it lives: queued answers first, then OK (or Yes for a
+// question). Optionally calls onMessage for each one, on the GUI thread.
+class MessageRecorder {
+ public:
+  MessageRecorder();
+  ~MessageRecorder();
+  MessageRecorder(const MessageRecorder&) = delete;
+  MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+  void QueueAnswer(int answer) { answers_.push_back(answer); }
+  QStringList Texts() const;
+  std::vector<RecordedMessage> messages;
+  std::function<void(const RecordedMessage&)> onMessage;
+
+ private:
+  std::deque<int> answers_;
+};
+
+// Pre-answers the open dialog and the folder browser while it lives.
+class DialogAnswers {
+ public:
+  DialogAnswers();
+  ~DialogAnswers();
+  DialogAnswers(const DialogAnswers&) = delete;
+  DialogAnswers& operator=(const DialogAnswers&) = delete;
+
+  QStringList openPaths;  // what the open dialog returns (empty: cancelled)
+  QString folder;         // what the folder browser returns
+  int openCalls = 0;
+  QStringList folderTitles;
+};
+
+// Writes the sample template package under each name in folder; returns the paths.
+QStringList WriteSamplePackages(const QString& folder, const QStringList& names);
+
+template <class T>
+T* Find(QObject* root, const char* objectName) {
+  T* found = root->findChild<T*>(QLatin1String(objectName));
+  if (!found) qFatal("control %s not found", objectName);
+  return found;
+}
+
+}  // namespace guitest
+
+// The main of a test program: the environment first, then the application.
+#define BRENVIK_GUI_TEST_MAIN(TestClass)      \
+  int main(int argc, char* argv[]) {          \
+    guitest::IsolatedEnvironment environment; \
+    QApplication application(argc, argv);     \
+    TestClass test;                           \
+    return QTest::qExec(&test, argc, argv);   \
+  }
