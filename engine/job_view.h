@@ -30,12 +30,12 @@ inline constexpr std::string_view kAppCaption = "Brenvik Viva Zadado";
 // Preview box modes: 0-5 show the hint texts below when no picture is held, 6 shows the picture
 // at the given path (or nothing).
 enum PreviewMode : int {
-  kPreviewNoFiles = 0,     // "No .dotm file(s) is available\n in the list"
-  kPreviewSelect = 1,      // "Select .dotm file(s)\n to repair"
-  kPreviewWait = 2,        // "Please wait while .dotm file(s)\n are repairing...."
-  kPreviewClickRow = 3,    // "Select .dotm file(s)\n to see preview"
-  kPreviewNoImage = 4,     // "No image is present \n in the selected .dotm file(s)"
-  kPreviewNotRepaired = 5, // "Selected .dotm file(s)\n is not repaired...."
+  kPreviewNoFiles = 0,      // "No .dotm file(s) is available\n in the list"
+  kPreviewSelect = 1,       // "Select .dotm file(s)\n to repair"
+  kPreviewWait = 2,         // "Please wait while .dotm file(s)\n are repairing...."
+  kPreviewClickRow = 3,     // "Select .dotm file(s)\n to see preview"
+  kPreviewNoImage = 4,      // "No image is present \n in the selected .dotm file(s)"
+  kPreviewNotRepaired = 5,  // "Selected .dotm file(s)\n is not repaired...."
   kPreviewImage = 6,
 };
 

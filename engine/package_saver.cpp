@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "engine/working_folder.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "zip/folder_packer.h"
@@ -11,11 +12,6 @@ namespace engine {
 namespace fs = std::filesystem;
 
 namespace {
-
-bool IsRealFolder(const fs::path& path) {
-  std::error_code ec;
-  return fs::symlink_status(path, ec).type() == fs::file_type::directory;
-}
 
 // Deletes the temporary file on every way out unless the rename took it.
 class TemporaryPackage {

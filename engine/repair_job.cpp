@@ -15,11 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsRealFolder(const fs::path& path) {
-  std::error_code ec;
-  return fs::symlink_status(path, ec).type() == fs::file_type::directory;
-}
-
 void LogForPackage(JobView& view, const std::string& package, std::string_view text,
                    std::uint32_t colour = kLogBlack) {
   view.AppendLog(package + std::string(text), colour);

@@ -10,12 +10,12 @@
 namespace engine {
 namespace fs = std::filesystem;
 
-namespace {
-
 bool IsRealFolder(const fs::path& path) {
   std::error_code ec;
   return fs::symlink_status(path, ec).type() == fs::file_type::directory;
 }
+
+namespace {
 
 bool Exists(const fs::path& path) {
   std::error_code ec;

@@ -12,6 +12,9 @@ namespace engine {
 // refused (see platform/temp_folder.h).
 std::filesystem::path GetWorkingFolder();
 
+// True when path is a folder itself, not a symbolic link to one.
+bool IsRealFolder(const std::filesystem::path& path);
+
 // The file folder of the row at index with the given text: working folder, then the text's
 // file-name part followed by the index in decimal ("Report.dotm3").
 std::filesystem::path FileFolderFor(const std::filesystem::path& workingFolder,

@@ -53,21 +53,9 @@ class ScannerTest : public ::testing::Test {
     const ScanList reference = enginetest::ScanWithFourByteReads(path);
     for (const auto size : kBufferSizes) {
       const ScanList list = Scan(path, size);
-      EXPECT_TRUE(SameEntries(list, reference)) << "buffer size " << size;
+      EXPECT_TRUE(list == reference) << "buffer size " << size;
     }
     return reference;
-  }
-
-  static bool SameEntries(const ScanList& a, const ScanList& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      if (a[i].compressedSize != b[i].compressedSize ||
-          a[i].uncompressedSize != b[i].uncompressedSize || a[i].method != b[i].method ||
-          a[i].partPath != b[i].partPath || a[i].dataOffset != b[i].dataOffset) {
-        return false;
-      }
-    }
-    return true;
   }
 
   enginetest::ScratchFolder folder_;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/zip/zip_parse.h"
+#include "tests/support/zip_parse.h"
 
 namespace {
 

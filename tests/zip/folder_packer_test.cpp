@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/zip/test_files.h"
-#include "tests/zip/zip_parse.h"
+#include "tests/support/zip_parse.h"
 
 namespace {
 

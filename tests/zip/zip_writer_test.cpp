@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/zip/test_files.h"
-#include "tests/zip/zip_parse.h"
+#include "tests/support/zip_parse.h"
 #include "zip/source_info.h"
 #include "zip/zip_limits.h"
 

@@ -1,5 +1,5 @@
-// An independent, strict reader of the archives the writer makes: end record, central
-// directory and local headers, checked against the bytes, with the entry data inflated.
+// An independent, strict reader of intact zip archives (ours and a word processor's): end record,
+// central directory and local headers, checked against the bytes, with the entry data inflated.
 #pragma once
 
 #include <cstdint>

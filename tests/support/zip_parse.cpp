@@ -1,4 +1,4 @@
-#include "tests/zip/zip_parse.h"
+#include "tests/support/zip_parse.h"
 
 #include <zlib.h>
 
