@@ -56,7 +56,7 @@ TEST(RoundTrip, PackedTreeScansBackToTheSameTree) {
   EXPECT_EQ(packer.FailedAdds(), 0u);
 
   const Bytes bytes = testsupport::ReadFileBytes(package);
-  const std::string rawName = "word/caf\xE9.xml";
+  const Bytes rawName = testsupport::ToBytes("word/caf\xE9.xml");
   EXPECT_NE(std::search(bytes.begin(), bytes.end(), rawName.begin(), rawName.end()), bytes.end())
       << "the name is stored as the byte it was read as";
 
