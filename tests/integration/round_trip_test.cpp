@@ -33,7 +33,8 @@ std::map<std::string, Bytes> ReadTree(const fs::path& folder) {
 }
 
 TEST(RoundTrip, PackedTreeScansBackToTheSameTree) {
-  const fs::path root = fs::temp_directory_path() / ("round-trip-" + std::to_string(::getpid()));
+  const fs::path root =
+      fs::path(::testing::TempDir()) / ("round-trip-" + std::to_string(::getpid()));
   fs::remove_all(root);
   const fs::path tree = root / "tree";
   fs::create_directories(tree / "word" / "media");
