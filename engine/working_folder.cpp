@@ -35,8 +35,8 @@ std::vector<fs::directory_entry> ListEntries(const fs::path& folder) {
 
 }  // namespace
 
-fs::path GetWorkingFolder() {
-  const auto privateFolder = platform::PrivateTempFolder();
+fs::path GetWorkingFolder(std::string* error) {
+  const auto privateFolder = platform::PrivateTempFolder(error);
   if (!privateFolder) return {};
   return *privateFolder / "DtmTmp";
 }

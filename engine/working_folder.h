@@ -9,8 +9,8 @@
 namespace engine {
 
 // The user's private temporary folder followed by "DtmTmp"; empty when the private folder is
-// refused (see platform/temp_folder.h).
-std::filesystem::path GetWorkingFolder();
+// refused (see platform/temp_folder.h), with the reason in *error when given.
+std::filesystem::path GetWorkingFolder(std::string* error = nullptr);
 
 // True when path is a folder itself, not a symbolic link to one.
 bool IsRealFolder(const std::filesystem::path& path);

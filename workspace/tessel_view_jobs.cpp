@@ -22,6 +22,16 @@ void CTesselMSOfficeDotmProjView::FillJobParam() {
 }
 
 void CTesselMSOfficeDotmProjView::OnRepairFiles() {
+  // Without its private folder nothing could be extracted: say why instead of failing every file.
+  std::string refusal;
+  if (engine::GetWorkingFolder(&refusal).empty()) {
+    AppMessageBox(
+        this,
+        QStringLiteral("The private temporary folder of the program cannot be used:<br>") +
+            QString::fromStdString(refusal).toHtmlEscaped(),
+        QStringLiteral("Brenvik Viva Zadado"), kMbIconInformation);
+    return;
+  }
   // A job that has just ended may still be winding down; the record is not shared with it.
   WaitForWorker();
   FillJobParam();

@@ -79,41 +79,48 @@ TEST_F(ExtractionTest, CutDeflateStreamWritesNothingAndLaterPartsFollow) {
   EXPECT_TRUE(fs::is_empty(TempFolder()));
 }
 
-TEST_F(ExtractionTest, DeflatedPartLargerThanItsContentIsExtracted) {
-  const Bytes image = testsupport::NoiseBytes(70000, 8);
-  ASSERT_GT(testsupport::RawDeflate(image).size(), image.size());
-  PackageBuilder builder;
-  builder.Add({.name = "word/media/image2.jpeg", .content = image, .method = 8});
-  EXPECT_EQ(Extract(builder), 1u);
-  EXPECT_EQ(Output("word/media/image2.jpeg"), image);
-}
-
-TEST_F(ExtractionTest, DeflatedPartWithEqualSizesIsInflatedNotCopied) {
-  // Text that deflate saves a little on, padded with noise until both sizes match.
+// Deflate text that deflate saves a little on, padded with noise until both sizes match.
+Bytes EqualSizesContent() {
   const Bytes noise = testsupport::NoiseBytes(300, 3);
-  Bytes content;
   for (std::size_t repeat = 0; repeat < 400; ++repeat) {
     Bytes candidate(repeat, 'a');
     candidate.insert(candidate.end(), noise.begin(), noise.end());
-    if (testsupport::RawDeflate(candidate).size() == candidate.size()) {
-      content = candidate;
-      break;
-    }
+    if (testsupport::RawDeflate(candidate).size() == candidate.size()) return candidate;
   }
-  ASSERT_FALSE(content.empty());
-  PackageBuilder builder;
-  builder.Add({.name = "equal.bin", .content = content, .method = 8});
-  EXPECT_EQ(Extract(builder), 1u);
-  EXPECT_EQ(Output("equal.bin"), content);
+  return {};
 }
 
-TEST_F(ExtractionTest, ColonIsRemovedAndRootPartNeedsNoFolder) {
-  PackageBuilder builder;
-  builder.AddStored("word/a:b.xml", "colon");
-  builder.AddStored("root.xml", "root");
-  EXPECT_EQ(Extract(builder), 2u);
-  EXPECT_EQ(Output("word/ab.xml"), testsupport::ToBytes("colon"));
-  EXPECT_EQ(Output("root.xml"), testsupport::ToBytes("root"));
+TEST_F(ExtractionTest, SinglePartsAreWrittenByteForByte) {
+  const Bytes image = testsupport::NoiseBytes(70000, 8);
+  ASSERT_GT(testsupport::RawDeflate(image).size(), image.size());
+  const Bytes equal = EqualSizesContent();
+  ASSERT_FALSE(equal.empty());
+  struct Case {
+    const char* label;
+    EntrySpec entry;
+    const char* output;
+  };
+  const Case kCases[] = {
+      {"deflated larger than its content",
+       {.name = "word/media/image2.jpeg", .content = image, .method = 8},
+       "word/media/image2.jpeg"},
+      {"deflated with equal sizes is inflated, not copied",
+       {.name = "equal.bin", .content = equal, .method = 8},
+       "equal.bin"},
+      {"colon removed",
+       {.name = "word/a:b.xml", .content = testsupport::ToBytes("c"), .method = 0},
+       "word/ab.xml"},
+      {"root part needs no folder",
+       {.name = "root.xml", .content = testsupport::ToBytes("r"), .method = 0},
+       "root.xml"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.label);
+    fs::remove_all(FileFolder());
+    fs::create_directory(FileFolder());
+    EXPECT_EQ(Extract(PackageBuilder{}.Add(c.entry)), 1u);
+    EXPECT_EQ(Output(c.output), c.entry.content);
+  }
 }
 
 TEST_F(ExtractionTest, UntrustedNamesNeverLeaveTheFileFolder) {

@@ -1,6 +1,5 @@
 // The file list of the workspace: selecting, dropping and removing packages.
 #include <QDropEvent>
-#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -21,12 +20,9 @@
 
 namespace fs = std::filesystem;
 using guitest::Find;
+using guitest::Qs;
 
 namespace {
-
-QString Qs(std::string_view text) {
-  return QString::fromUtf8(text.data(), text.size());
-}
 
 QString LogText(QWidget* view) {
   return Find<QTextEdit>(view, workspace_ids::kEditCtrl)->toPlainText();
@@ -75,6 +71,8 @@ class FileListTest : public QObject {
   std::unique_ptr<guitest::MessageRecorder> messages_;
   std::unique_ptr<guitest::DialogAnswers> dialogs_;
 
+  void Select(const QStringList& paths) { Select(paths); }
+
  private slots:
   void init() {
     messages_ = std::make_unique<guitest::MessageRecorder>();
@@ -88,75 +86,67 @@ class FileListTest : public QObject {
     messages_.reset();
   }
 
-  void selectionListsPathsAndEnablesRepair() {
-    dialogs_->openPaths = {"/data/one.dotm", "/data/two.dotm"};
-    view_->OnSelectFiles();
+  void selectionListsPaths() {
+    Select({"/data/one.dotm", "/data/two.dotm"});
     CTesselListCtrl* list = view_->List();
     QCOMPARE(list->RowCount(), 2);
     QCOMPARE(list->RowText(1), QString("/data/two.dotm"));
     QCOMPARE(list->RowImage(0), 2);
-    QCOMPARE(view_->m_bCanRepair, 1);
-    QCOMPARE(view_->m_bCanSave, 0);  // save controls keep their state
-    QVERIFY(Find<QPushButton>(view_.get(), workspace_ids::kBtnRecoverFiles)->isEnabled());
-    QVERIFY(Find<QPushButton>(view_.get(), workspace_ids::kBtnRemoveFiles)->isEnabled());
     QCOMPARE(LogText(view_.get()), Qs(engine::kLogSelectedText));
     QCOMPARE(view_->Preview()->HintIndex(), 1);
     QVERIFY(messages_->messages.empty());
+    QCOMPARE(view_->OnShowItemPreview(0), 0);  // not repaired yet
+    QCOMPARE(view_->Preview()->HintIndex(), 5);
   }
 
-  void duplicateNamesTheNewlyChosenPath() {
-    dialogs_->openPaths = {"d:/X/a.DOTM"};
-    view_->OnSelectFiles();
-    dialogs_->openPaths = {"D:/x/A.dotm"};
-    view_->OnSelectFiles();
-    QCOMPARE(view_->List()->RowCount(), 1);
-    QCOMPARE(messages_->messages.size(), std::size_t{1});
-    QCOMPARE(messages_->messages[0].text, QString("D:/x/A.dotmalready exist in the list."));
+  // Duplicates compare without case; the message names the newly chosen path.
+  void duplicates_data() {
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("case differs") << QStringList{"d:/X/a.DOTM"} << QStringList{"D:/x/A.dotm"} << 1
+                                  << QStringList{"D:/x/A.dotmalready exist in the list."};
+    const QStringList three{"/a/1.dotm", "/a/2.dotm", "/a/3.dotm"};
+    QTest::newRow("three twice") << three << three << 3
+                                 << QStringList{"/a/1.dotmalready exist in the list.",
+                                                "/a/2.dotmalready exist in the list.",
+                                                "/a/3.dotmalready exist in the list."};
+    QTest::newRow("within one selection")
+        << QStringList{"/a/1.dotm", "/A/1.DOTM", "/a/2.dotm"} << QStringList{} << 2
+        << QStringList{"/A/1.DOTMalready exist in the list."};
+  }
+  void duplicates() {
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
+    QFETCH(int, rows);
+    QFETCH(QStringList, texts);
+    Select(first);
+    if (!second.isEmpty()) Select(second);
+    QCOMPARE(view_->List()->RowCount(), rows);
+    QCOMPARE(messages_->Texts(), texts);
     QCOMPARE(messages_->messages[0].caption, QString("Brenvik Viva Zadado"));
     QCOMPARE(messages_->messages[0].style, 0x40u);
   }
 
-  void sameThreeFilesTwiceGiveThreeMessages() {
-    dialogs_->openPaths = {"/a/1.dotm", "/a/2.dotm", "/a/3.dotm"};
-    view_->OnSelectFiles();
-    view_->OnSelectFiles();
-    QCOMPARE(view_->List()->RowCount(), 3);
-    QCOMPARE(messages_->messages.size(), std::size_t{3});
-    QCOMPARE(messages_->messages[2].text, QString("/a/3.dotmalready exist in the list."));
-  }
-
-  void duplicatesWithinOneSelectionAreListedOnce() {
-    dialogs_->openPaths = {"/a/1.dotm", "/A/1.DOTM", "/a/2.dotm"};
-    view_->OnSelectFiles();
-    QCOMPARE(view_->List()->RowCount(), 2);
-    QCOMPARE(messages_->Texts(), QStringList{"/A/1.DOTMalready exist in the list."});
-  }
-
-  void cancelledDialogChangesNothing() {
-    dialogs_->openPaths = {"/a/1.dotm"};
-    view_->OnSelectFiles();
-    view_->m_bListRepaired = 1;
-    view_->SetLogText("kept");
-    view_->ShowPreview(QString(), 3);
-    dialogs_->openPaths = {};
-    view_->OnSelectFiles();
-    QCOMPARE(dialogs_->openCalls, 2);
-    QCOMPARE(view_->List()->RowCount(), 1);
-    QCOMPARE(view_->m_bListRepaired, 1);
-    QCOMPARE(LogText(view_.get()), QString("kept"));
-    QCOMPARE(view_->Preview()->HintIndex(), 3);
-  }
-
-  void selectionAfterRepairStartsAFreshList() {
-    dialogs_->openPaths = {"/a/1.dotm", "/a/2.dotm"};
-    view_->OnSelectFiles();
+  // After a repair a cancelled dialog changes nothing; a new selection starts a fresh list.
+  void selectionAfterRepair() {
+    Select({"/a/1.dotm", "/a/2.dotm"});
     view_->m_bListRepaired = 1;
     view_->EnableSaveControls(true);
+    view_->SetLogText("kept");
+    view_->ShowPreview(QString(), 3);
     const fs::path working = engine::GetWorkingFolder();
     QVERIFY(!working.empty());
     Touch(working / "1.dotm0" / "part.xml", "x");
-    dialogs_->openPaths = {"/a/2.dotm"};
-    view_->OnSelectFiles();
+    Select({});
+    QCOMPARE(dialogs_->openCalls, 2);
+    QCOMPARE(view_->List()->RowCount(), 2);
+    QCOMPARE(view_->m_bListRepaired, 1);
+    QCOMPARE(LogText(view_.get()), QString("kept"));
+    QCOMPARE(view_->Preview()->HintIndex(), 3);
+    QVERIFY(fs::exists(working));
+    Select({"/a/2.dotm"});
     QCOMPARE(view_->List()->RowCount(), 1);
     QVERIFY(messages_->messages.empty());  // re-selecting a listed file: no message
     QCOMPARE(view_->m_bListRepaired, 0);
@@ -168,8 +158,7 @@ class FileListTest : public QObject {
     QStringList paths;
     for (int i = 0; i < 105; ++i)
       paths << QString("/many/%1.dotm").arg(i);
-    dialogs_->openPaths = paths;
-    view_->OnSelectFiles();
+    Select(paths);
     QCOMPARE(view_->List()->RowCount(), 100);
     QCOMPARE(view_->List()->RowText(99), QString("/many/99.dotm"));
     QCOMPARE(messages_->messages.size(), std::size_t{1});
@@ -201,12 +190,10 @@ class FileListTest : public QObject {
     QVERIFY(messages_->messages.empty());
   }
 
-  void droppedPathsAreTrimmed() {
+  // Dropped paths are trimmed; the edits leave drops to the view.
+  void dropTargets() {
     view_->DropPaths({"  /in/a.dotm \t"});
     QCOMPARE(view_->List()->RowText(0), QString("/in/a.dotm"));
-  }
-
-  void editsLeaveDropsToTheView() {
     for (const char* id :
          {workspace_ids::kEditCtrl, workspace_ids::kRichEditCtrl, workspace_ids::kBrowseEditCtrl}) {
       QVERIFY2(!Find<QWidget>(view_.get(), id)->acceptDrops(), id);
@@ -214,18 +201,8 @@ class FileListTest : public QObject {
     QVERIFY(view_->acceptDrops());
   }
 
-  void removeWithoutSelectionTellsTheUser() {
-    dialogs_->openPaths = {"/a/1.dotm"};
-    view_->OnSelectFiles();
-    view_->List()->clearSelection();
-    view_->OnRemoveFiles();
-    QCOMPARE(messages_->Texts(), QStringList{"No file(s) selected to remove."});
-    QCOMPARE(view_->List()->RowCount(), 1);
-  }
-
   void removingTheOnlyRowEmptiesTheWorkspace() {
-    dialogs_->openPaths = {"/a/1.dotm"};
-    view_->OnSelectFiles();
+    Select({"/a/1.dotm"});
     view_->EnableSaveControls(true);
     Find<CPromptEdit>(view_.get(), workspace_ids::kBrowseEditCtrl)->SetText("/out");
     const fs::path working = engine::GetWorkingFolder();
@@ -245,45 +222,33 @@ class FileListTest : public QObject {
              Qs(engine::kInstructionIdle));
   }
 
-  void removingSomeRowsKeepsTheRestAndAsksForAClick() {
-    dialogs_->openPaths = {"/a/1.dotm", "/a/2.dotm", "/a/3.dotm", "/a/4.dotm"};
-    view_->OnSelectFiles();
-    SelectRows(view_->List(), {1, 3});
+  // Without renaming, the rows that move up would find their neighbour's extraction.
+  void removingRowsKeepsEachRowsOwnFolder() {
+    QTemporaryDir packages;
+    const QString p = packages.path();
+    Select({p + "/A.dotm", p + "/B.dotm", p + "/C.dotm", p + "/D.dotm"});
+    view_->List()->clearSelection();
+    view_->OnRemoveFiles();
+    QCOMPARE(messages_->Texts(), QStringList{"No file(s) selected to remove."});
+    QCOMPARE(view_->List()->RowCount(), 4);
+    const fs::path working = engine::GetWorkingFolder();
+    for (const char* row : {"A.dotm0", "B.dotm1", "C.dotm2", "D.dotm3"})
+      Touch(working / row / "word" / "media" / "i.png", std::string(1, row[0]));
+    SelectRows(view_->List(), {0, 2});
     view_->OnRemoveFiles();
     QCOMPARE(view_->List()->RowCount(), 2);
-    QCOMPARE(view_->List()->RowText(0), QString("/a/1.dotm"));
-    QCOMPARE(view_->List()->RowText(1), QString("/a/3.dotm"));
-    QCOMPARE(view_->Preview()->HintIndex(), 3);
+    QCOMPARE(view_->List()->RowText(0), p + "/B.dotm");
+    QCOMPARE(view_->List()->RowText(1), p + "/D.dotm");
+    QCOMPARE(view_->Preview()->HintIndex(), 3);  // asks for a click
     QCOMPARE(view_->m_bCanRepair, 1);
-  }
-
-  // Without renaming, the rows that move up would find their neighbour's extraction.
-  void removingRowZeroKeepsEachRowsOwnFolder() {
-    QTemporaryDir packages;
-    dialogs_->openPaths = {packages.path() + "/A.dotm", packages.path() + "/B.dotm",
-                           packages.path() + "/C.dotm"};
-    view_->OnSelectFiles();
-    const fs::path working = engine::GetWorkingFolder();
-    Touch(working / "A.dotm0" / "word" / "media" / "a.png", "A");
-    Touch(working / "B.dotm1" / "word" / "media" / "b.png", "B");
-    Touch(working / "C.dotm2" / "word" / "media" / "c.png", "C");
-    SelectRows(view_->List(), {0});
-    view_->OnRemoveFiles();
-    QVERIFY(!fs::exists(working / "A.dotm0"));
-    QCOMPARE(ReadAll(working / "B.dotm0" / "word" / "media" / "b.png"), std::string("B"));
-    QCOMPARE(ReadAll(working / "C.dotm1" / "word" / "media" / "c.png"), std::string("C"));
-    QVERIFY(!fs::exists(working / "C.dotm2"));
-    QCOMPARE(view_->OnShowItemPreview(0), 1);
+    for (const char* gone : {"A.dotm0", "C.dotm2", "D.dotm3"})
+      QVERIFY2(!fs::exists(working / gone), gone);
+    QCOMPARE(ReadAll(working / "B.dotm0" / "word" / "media" / "i.png"), std::string("B"));
+    QCOMPARE(ReadAll(working / "D.dotm1" / "word" / "media" / "i.png"), std::string("D"));
+    QCOMPARE(view_->OnShowItemPreview(1), 1);
     QCOMPARE(view_->Preview()->HintIndex(), 6);
-    QVERIFY2(view_->Preview()->ImagePath().endsWith("B.dotm0/word/media/b.png"),
+    QVERIFY2(view_->Preview()->ImagePath().endsWith("D.dotm1/word/media/i.png"),
              qPrintable(view_->Preview()->ImagePath()));
-  }
-
-  void previewWithoutARepairSaysNotRepaired() {
-    dialogs_->openPaths = {"/a/1.dotm"};
-    view_->OnSelectFiles();
-    QCOMPARE(view_->OnShowItemPreview(0), 0);
-    QCOMPARE(view_->Preview()->HintIndex(), 5);
   }
 
   void browseTakesAnExistingFolderOnly() {

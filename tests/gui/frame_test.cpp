@@ -10,7 +10,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <filesystem>
@@ -73,7 +72,7 @@ class FrameTest : public QObject {
     messages_.reset();
   }
 
-  void menuItemsCarryTextsIdsAndPrompts() {
+  void menuItemsAndHelpCommands() {
     CMainFrame frame(215);
     const Expected expected[] = {
         {32773, "&Select File(s)\tCtrl+N", "Select corrupt dotm file(s)", "Select file(s)"},
@@ -102,6 +101,17 @@ class FrameTest : public QObject {
     }
     QCOMPARE(frame.menuBar()->actions()[0]->text(), QString("&File"));
     QCOMPARE(frame.menuBar()->actions()[1]->text(), QString("&Help"));
+    // Help without its file, and the web page.
+    frame.Action(32788)->trigger();
+    QCOMPARE(
+        messages_->Texts(),
+        QStringList{"Brenvik Viva Zadado help file not found, please re-install the software."});
+    QCOMPARE(messages_->messages[0].caption, QString("Brenvik Viva Zadado"));
+    QVERIFY(opened_.empty());
+    QVERIFY(CMainFrame::HelpFilePath().startsWith(QCoreApplication::applicationDirPath() + "/"));
+    QVERIFY(CMainFrame::HelpFilePath().endsWith("/Brenvik for Viva Zadado.chm"));
+    frame.Action(32806)->trigger();
+    QCOMPARE(opened_, std::vector<QUrl>{CMainFrame::ProductPageUrl()});
   }
 
   void toolBarStatusBarAndLogo() {
@@ -113,6 +123,8 @@ class FrameTest : public QObject {
       ids << action->data().toInt();
     QCOMPARE(ids, (QList<int>{32773, 32774, 32775, 32802, 32804, 32788, 32785}));
     QCOMPARE(frame.StatusPaneText(), QString("Brenvik Viva Zadado"));
+    emit frame.m_pView->statusText("Save...");  // the view's texts reach pane zero
+    QCOMPARE(frame.StatusPaneText(), QString("Save..."));
     QVERIFY(Find<QLabel>(&frame, "ID_STATUS_PANE_TEXT")->minimumWidth() >= 500);
     for (const char* pane : {"ID_INDICATOR_CAP", "ID_INDICATOR_NUM", "ID_INDICATOR_SCRL"}) {
       QVERIFY(Find<QLabel>(&frame, pane));
@@ -125,7 +137,6 @@ class FrameTest : public QObject {
     QCOMPARE(logo->objectName(), QString("ID_FRAME_LOGO_BUTTON"));
     QCOMPARE(logo->geometry(), QRect(frame.width() - 250, 28, 245, 50));
     QCOMPARE(logo->cursor().shape(), Qt::PointingHandCursor);
-    frame.SetStatusPaneText(QString());
     QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), logo->mapToGlobal(QPointF(5, 5)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(logo, &move);
@@ -133,32 +144,6 @@ class FrameTest : public QObject {
     QTest::mouseClick(logo, Qt::LeftButton);
     QCOMPARE(opened_.size(), std::size_t{1});
     QCOMPARE(opened_[0], CMainFrame::MakerSiteUrl());
-  }
-
-  void viewTextsReachStatusPaneZero() {
-    CMainFrame frame(215);
-    emit frame.m_pView->statusText("Save...");
-    QCOMPARE(frame.StatusPaneText(), QString("Save..."));
-  }
-
-  void commandsFollowTheFlags() {
-    CMainFrame frame(215);
-    const auto enabled = [&frame](int id) { return frame.Action(id)->isEnabled(); };
-    // Empty.
-    QVERIFY(enabled(32773));
-    QVERIFY(!enabled(32774) && !enabled(32775) && !enabled(32802) && !enabled(32804));
-    QVERIFY(enabled(32785) && enabled(32788) && enabled(32806) && enabled(57665));
-    // Listed.
-    dialogs_->openPaths = {"/a/1.dotm"};
-    frame.Action(32773)->trigger();
-    QVERIFY(enabled(32773) && enabled(32774) && enabled(32775));
-    QVERIFY(!enabled(32802) && !enabled(32804));
-    // As during a job: nothing but the always-on commands.
-    frame.m_pView->EnableSelect(false);
-    frame.m_pView->EnableRepair(false);
-    QVERIFY(!enabled(32773) && !enabled(32774) && !enabled(32775));
-    frame.m_pView->EnableSaveControls(true);
-    QVERIFY(enabled(32802) && enabled(32804));
   }
 
   void shortcutsSelectAndSaveWhateverTheHints() {
@@ -184,9 +169,13 @@ class FrameTest : public QObject {
     frame.m_bJobRunning = 0;
   }
 
-  void closingWhileAJobRunsIsRefused() {
+  // The working folder: a leftover one goes at creation; it survives every refused close and
+  // goes with the confirmed one.
+  void closing() {
     MakeWorkingFolder();
     CMainFrame frame(215);
+    QVERIFY(!fs::exists(engine::GetWorkingFolder()));
+    QCOMPARE(frame.m_pView->Preview()->HintIndex(), 6);  // no hint text then
     MakeWorkingFolder();
     frame.show();
     frame.m_bJobRunning = 1;
@@ -195,70 +184,31 @@ class FrameTest : public QObject {
              QStringList{"Please stop the running process before closing the application."});
     QCOMPARE(messages_->messages[0].style, 0x40u);
     frame.m_bJobRunning = 0;
-    QVERIFY(fs::exists(engine::GetWorkingFolder()));
-  }
-
-  void answeringNoKeepsEverything() {
-    CMainFrame frame(215);
-    MakeWorkingFolder();
-    frame.show();
+    frame.showMinimized();
     messages_->QueueAnswer(kIdNo);
     QVERIFY(!frame.close());
-    QCOMPARE(messages_->Texts(), QStringList{"Do you really want to exit?"});
-    QCOMPARE(messages_->messages[0].style, 0x24u);
+    QCOMPARE(messages_->Texts().value(1), QString("Do you really want to exit?"));
+    QCOMPARE(messages_->messages[1].style, 0x24u);
+    QVERIFY(frame.windowState() & Qt::WindowMaximized);  // maximised before asking
     QVERIFY(frame.isVisible());
     QVERIFY(fs::exists(engine::GetWorkingFolder()));
-  }
-
-  void exitButtonClosesAfterYesAndRemovesTheWorkingFolder() {
-    CMainFrame frame(215);
-    MakeWorkingFolder();
-    frame.show();
     Find<QPushButton>(&frame, workspace_ids::kBtnExit)->click();
-    QCOMPARE(messages_->Texts(), QStringList{"Do you really want to exit?"});
+    QCOMPARE(messages_->Texts().value(2), QString("Do you really want to exit?"));
     QVERIFY(!frame.isVisible());
     QVERIFY(!fs::exists(engine::GetWorkingFolder()));
   }
 
-  void closingAMinimisedWindowMaximisesItFirst() {
-    CMainFrame frame(215);
-    frame.showMinimized();
-    messages_->QueueAnswer(kIdNo);
-    frame.close();
-    QVERIFY(frame.windowState() & Qt::WindowMaximized);
-  }
-
-  void leftoverWorkingFolderIsRemovedAtCreation() {
-    MakeWorkingFolder();
-    CMainFrame frame(215);
-    QVERIFY(!fs::exists(engine::GetWorkingFolder()));
-    QCOMPARE(frame.m_pView->Preview()->HintIndex(), 6);  // no hint text then
-  }
-
-  void missingHelpFileIsReported() {
-    CMainFrame frame(215);
-    frame.Action(32788)->trigger();
-    QCOMPARE(
-        messages_->Texts(),
-        QStringList{"Brenvik Viva Zadado help file not found, please re-install the software."});
-    QCOMPARE(messages_->messages[0].caption, QString("Brenvik Viva Zadado"));
-    QVERIFY(opened_.empty());
-    QVERIFY(CMainFrame::HelpFilePath().startsWith(QCoreApplication::applicationDirPath() + "/"));
-    QVERIFY(CMainFrame::HelpFilePath().endsWith("/Brenvik for Viva Zadado.chm"));
-  }
-
-  void webPageOpensTheProductPage() {
-    CMainFrame frame(215);
-    frame.Action(32806)->trigger();
-    QCOMPARE(opened_.size(), std::size_t{1});
-    QCOMPARE(opened_[0], CMainFrame::ProductPageUrl());
-  }
-
-  void secondInstanceIsTurnedAway() {
+  // Start-up: the stored look, a maximised window, the open dialog at once; a second instance is
+  // turned away.
+  void startUp() {
+    QCOMPARE(StoredApplicationLook(), 215);
+    StoreApplicationLook(216);
     QTemporaryDir lockFolder;
     const QString lock = lockFolder.path() + "/locks/app.lock";
     CTesselMSOfficeDotmProjApp first(lock);
     QVERIFY(first.InitInstance());
+    QCOMPARE(first.ApplicationLook(), 216);
+    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 100);
     QVERIFY(first.MainFrame()->isVisible());
     QVERIFY(first.MainFrame()->windowState() & Qt::WindowMaximized);
     QTRY_COMPARE(dialogs_->openCalls, 1);  // the open dialog comes up at once
@@ -268,6 +218,15 @@ class FrameTest : public QObject {
     QCOMPARE(messages_->Texts(), QStringList{"Another instance of application is already running"});
     QCOMPARE(messages_->messages[0].caption, QString("Brenvik for  Viva Zadado"));
     QCOMPARE(messages_->messages[0].style, 0x40u);
+    StoreApplicationLook(999);  // out of range: the blue look
+    QCOMPARE(PaletteForLook(999).color(QPalette::Window),
+             PaletteForLook(215).color(QPalette::Window));
+    QSettings("BrenvikDotmRepair", "Brenvik Viva Zadado").remove("ApplicationLook");
+    QSet<QRgb> windows;  // every look has its own character
+    for (int look : {211, 213, 214, 215, 216, 217, 218}) {
+      windows.insert(PaletteForLook(look).color(QPalette::Window).rgb());
+    }
+    QCOMPARE(windows.size(), 7);
   }
 
   void lockOfAKilledProcessIsTakenOver() {
@@ -288,28 +247,6 @@ class FrameTest : public QObject {
     QVERIFY(guard.IsFirstInstance());
     CSingleInstanceGuard second(lock);
     QVERIFY(!second.IsFirstInstance());
-  }
-
-  void storedLookIsUsed() {
-    QCOMPARE(StoredApplicationLook(), 215);
-    StoreApplicationLook(216);
-    QTemporaryDir lockFolder;
-    CTesselMSOfficeDotmProjApp app(lockFolder.path() + "/app.lock");
-    QVERIFY(app.InitInstance());
-    QCOMPARE(app.ApplicationLook(), 216);
-    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 100);
-    StoreApplicationLook(999);  // out of range: the blue look
-    QCOMPARE(PaletteForLook(999).color(QPalette::Window),
-             PaletteForLook(215).color(QPalette::Window));
-    QSettings("BrenvikDotmRepair", "Brenvik Viva Zadado").remove("ApplicationLook");
-  }
-
-  void everyLookHasItsOwnCharacter() {
-    QSet<QRgb> windows;
-    for (int look : {211, 213, 214, 215, 216, 217, 218}) {
-      windows.insert(PaletteForLook(look).color(QPalette::Window).rgb());
-    }
-    QCOMPARE(windows.size(), 7);
   }
 
   void aboutBoxIgnoresEnterAndEscape() {

@@ -33,7 +33,6 @@ IsolatedEnvironment::~IsolatedEnvironment() {
 MessageRecorder::MessageRecorder() {
   SetAppMessageBoxHook([this](const QString& text, const QString& caption, unsigned style) {
     messages.push_back({text, caption, style});
-    if (onMessage) onMessage(messages.back());
     if (!answers_.empty()) {
       const int answer = answers_.front();
       answers_.pop_front();

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <deque>
 #include <filesystem>
-#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace guitest {
@@ -22,7 +22,6 @@ class IsolatedEnvironment {
   ~IsolatedEnvironment();
   IsolatedEnvironment(const IsolatedEnvironment&) = delete;
   IsolatedEnvironment& operator=(const IsolatedEnvironment&) = delete;
-  const std::filesystem::path& Root() const { return root_; }
 
  private:
   std::filesystem::path root_;
@@ -35,7 +34,7 @@ struct RecordedMessage {
 };
 
 // Answers every message box while it lives: queued answers first, then OK (or Yes for a
-// question). Optionally calls onMessage for each one, on the GUI thread.
+// question).
 class MessageRecorder {
  public:
   MessageRecorder();
@@ -46,7 +45,6 @@ class MessageRecorder {
   void QueueAnswer(int answer) { answers_.push_back(answer); }
   QStringList Texts() const;
   std::vector<RecordedMessage> messages;
-  std::function<void(const RecordedMessage&)> onMessage;
 
  private:
   std::deque<int> answers_;
@@ -65,6 +63,11 @@ class DialogAnswers {
   int openCalls = 0;
   QStringList folderTitles;
 };
+
+// A text constant as the widgets show it: UTF-8, CR LF as a plain line break.
+inline QString Qs(std::string_view text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size())).replace("\r\n", "\n");
+}
 
 // Writes the sample template package under each name in folder; returns the paths.
 QStringList WriteSamplePackages(const QString& folder, const QStringList& names);

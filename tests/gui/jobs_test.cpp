@@ -1,6 +1,5 @@
 // Repair and save through the window, end to end: the states on the way, the log, the
 // preview, the saved packages, and Stop.
-#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -9,7 +8,6 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "engine/job_texts.h"
-#include "engine/working_folder.h"
 #include "tests/gui/gui_test_support.h"
 #include "widgets/app_message_box.h"
 #include "widgets/picture_box.h"
@@ -23,50 +21,41 @@ namespace ids = workspace_ids;
 
 namespace {
 
-QString Qs(std::string_view text) {
-  QString line = QString::fromUtf8(text.data(), text.size());
-  return line.replace("\r\n", "\n");
-}
+using guitest::Qs;
 
-// What the window shows of one workspace state.
-struct Snapshot {
-  int canSelect, canRepair, canSave;
-  bool selectOn, repairOn, removeOn, saveOn, browseOn, stopShown, fileBarShown, totalBarShown;
-  bool menuSelect, menuRepair, menuSave;
-  bool operator==(const Snapshot&) const = default;
-};
-
-Snapshot Take(CMainFrame& frame) {
-  QWidget* v = frame.m_pView;
+// What the window shows of one workspace state, one digit per item: the flags can-select,
+// can-repair, can-save; enabled Select, Repair, Remove, Save, Browse; Stop shown and enabled;
+// file bar and total bar shown; menu items Select, Remove, Repair, Browse, Save, Exit, About,
+// Help, Web page enabled.
+QString Take(CMainFrame& frame) {
+  CTesselMSOfficeDotmProjView* v = frame.m_pView;
   const auto on = [v](const char* id) { return Find<QWidget>(v, id)->isEnabled(); };
   const auto shown = [v](const char* id) { return !Find<QWidget>(v, id)->isHidden(); };
-  return {frame.m_pView->m_bCanSelect,
-          frame.m_pView->m_bCanRepair,
-          frame.m_pView->m_bCanSave,
-          on(ids::kBtnSelectFiles),
-          on(ids::kBtnRecoverFiles),
-          on(ids::kBtnRemoveFiles),
-          on(ids::kBtnSaveFiles),
-          on(ids::kBtnBrowse),
-          shown(ids::kBtnStop) && on(ids::kBtnStop),
-          shown(ids::kFirstProgressCtrl),
-          shown(ids::kSecondProgressCtrl),
-          frame.Action(app_ids::kIdSelectFiles)->isEnabled(),
-          frame.Action(app_ids::kIdRepairFiles)->isEnabled(),
-          frame.Action(app_ids::kIdSaveFiles)->isEnabled()};
+  QString state;
+  for (bool bit : {bool(v->m_bCanSelect), bool(v->m_bCanRepair), bool(v->m_bCanSave)})
+    state += bit ? '1' : '0';
+  state += ' ';
+  for (const char* id : {ids::kBtnSelectFiles, ids::kBtnRecoverFiles, ids::kBtnRemoveFiles,
+                         ids::kBtnSaveFiles, ids::kBtnBrowse})
+    state += on(id) ? '1' : '0';
+  state += ' ';
+  for (bool bit : {shown(ids::kBtnStop) && on(ids::kBtnStop), shown(ids::kFirstProgressCtrl),
+                   shown(ids::kSecondProgressCtrl)})
+    state += bit ? '1' : '0';
+  state += ' ';
+  for (int id : {app_ids::kIdSelectFiles, app_ids::kIdRemoveFiles, app_ids::kIdRepairFiles,
+                 app_ids::kIdBrowseFolder, app_ids::kIdSaveFiles, app_ids::kIdAppExit,
+                 app_ids::kIdAppAbout, app_ids::kIdSoftwareHelp, app_ids::kIdVisitWebPage})
+    state += frame.Action(id)->isEnabled() ? '1' : '0';
+  return state;
 }
 
 // The rows of the enabling table.
-constexpr Snapshot kEmpty{1,     0,     0,     true,  false, false, false,
-                          false, false, false, false, true,  false, false};
-constexpr Snapshot kListed{1,     1,     0,     true,  true, true, false,
-                           false, false, false, false, true, true, false};
-constexpr Snapshot kRepairing{0,     0,    0,    false, false, false, false,
-                              false, true, true, true,  false, false, false};
-constexpr Snapshot kRepaired{1,    1,     1,     true,  true, true, true,
-                             true, false, false, false, true, true, true};
-constexpr Snapshot kSaving{0,     0,    0,     false, false, false, false,
-                           false, true, false, true,  false, false, false};
+const QString kEmpty = "100 10000 000 100001111";
+const QString kListed = "110 11100 000 111001111";
+const QString kRepairing = "000 00000 111 000001111";
+const QString kRepaired = "111 11111 000 111111111";
+const QString kSaving = "000 00000 101 000001111";
 
 QString RepairLogFor(const QStringList& paths) {
   QString log;
@@ -100,6 +89,14 @@ class JobsTest : public QObject {
   std::unique_ptr<guitest::MessageRecorder> messages_;
   std::unique_ptr<guitest::DialogAnswers> dialogs_;
   std::unique_ptr<QTemporaryDir> scratch_;
+
+  // Writes the sample package under each name and selects them all in frame.
+  QStringList SelectSamples(CMainFrame& frame, const QStringList& names) {
+    const QStringList paths = guitest::WriteSamplePackages(scratch_->path(), names);
+    dialogs_->openPaths = paths;
+    frame.Action(app_ids::kIdSelectFiles)->trigger();
+    return paths;
+  }
 
   QTextEdit* Log(CMainFrame& frame) { return Find<QTextEdit>(frame.m_pView, ids::kEditCtrl); }
 
@@ -139,7 +136,7 @@ class JobsTest : public QObject {
     Find<QPushButton>(frame.m_pView, ids::kBtnSelectFiles)->click();
     QCOMPARE(Take(frame), kListed);
 
-    std::optional<Snapshot> repairing;
+    std::optional<QString> repairing;
     OnLog(frame, "file is open", [&] { repairing = Take(frame); });
     Find<QPushButton>(frame.m_pView, ids::kBtnRecoverFiles)->click();
     QCOMPARE(frame.m_pView->m_bListRepaired, 1);
@@ -168,7 +165,7 @@ class JobsTest : public QObject {
     QVERIFY(QDir().mkpath(destination));
     dialogs_->folder = destination;
     Find<QPushButton>(frame.m_pView, ids::kBtnBrowse)->click();
-    std::optional<Snapshot> saving;
+    std::optional<QString> saving;
     OnLog(frame, "saving of file starts", [&] { saving = Take(frame); });
     Find<QPushButton>(frame.m_pView, ids::kBtnSaveFiles)->click();
     QTRY_VERIFY_WITH_TIMEOUT(JobOver(frame) && !messages_->messages.empty(), 30000);
@@ -192,10 +189,8 @@ class JobsTest : public QObject {
     CMainFrame frame(215);
     frame.resize(1000, 700);
     frame.show();
-    const QStringList paths = guitest::WriteSamplePackages(
-        scratch_->path(), {"1.dotm", "2.dotm", "3.dotm", "4.dotm", "5.dotm", "6.dotm"});
-    dialogs_->openPaths = paths;
-    frame.Action(app_ids::kIdSelectFiles)->trigger();
+    const QStringList paths =
+        SelectSamples(frame, {"1.dotm", "2.dotm", "3.dotm", "4.dotm", "5.dotm", "6.dotm"});
     messages_->QueueAnswer(kIdYes);
     OnLog(frame, "file is open", [&] {
       Find<QPushButton>(frame.m_pView, ids::kBtnStop)->click();
@@ -217,12 +212,11 @@ class JobsTest : public QObject {
     QCOMPARE(Take(frame), kRepaired);
   }
 
-  void answeringNoToStopLetsTheJobFinish() {
+  // Answering No to Stop lets the job finish; a save without a destination then asks for one.
+  void answeringNoToStopThenSaveWithoutDestination() {
     CMainFrame frame(215);
     frame.show();
-    const QStringList paths = guitest::WriteSamplePackages(scratch_->path(), {"1.dotm"});
-    dialogs_->openPaths = paths;
-    frame.Action(app_ids::kIdSelectFiles)->trigger();
+    const QStringList paths = SelectSamples(frame, {"1.dotm"});
     messages_->QueueAnswer(kIdNo);
     OnLog(frame, "file is open", [&] {
       Find<QPushButton>(frame.m_pView, ids::kBtnStop)->click();
@@ -231,27 +225,16 @@ class JobsTest : public QObject {
     frame.Action(app_ids::kIdRepairFiles)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(JobOver(frame), 30000);
     QCOMPARE(Log(frame)->toPlainText(), RepairLogFor(paths));
-  }
-
-  void saveWithoutDestinationAsksForOne() {
-    CMainFrame frame(215);
-    const QStringList paths = guitest::WriteSamplePackages(scratch_->path(), {"1.dotm"});
-    dialogs_->openPaths = paths;
-    frame.Action(app_ids::kIdSelectFiles)->trigger();
-    frame.Action(app_ids::kIdRepairFiles)->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(JobOver(frame), 30000);
     frame.Action(app_ids::kIdSaveFiles)->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(!messages_->messages.empty() && JobOver(frame), 30000);
-    QCOMPARE(messages_->Texts(), QStringList{"Please select a valid folder path."});
+    QTRY_VERIFY_WITH_TIMEOUT(messages_->messages.size() == 2 && JobOver(frame), 30000);
+    QCOMPARE(messages_->Texts(), (QStringList{"Are you sure to stop the running process?",
+                                              "Please select a valid folder path."}));
     QCOMPARE(Take(frame), kRepaired);
   }
 
   void closingTheFrameDuringAJobStopsAndJoinsIt() {
     auto frame = std::make_unique<CMainFrame>(215);
-    const QStringList paths = guitest::WriteSamplePackages(
-        scratch_->path(), {"1.dotm", "2.dotm", "3.dotm", "4.dotm", "5.dotm"});
-    dialogs_->openPaths = paths;
-    frame->Action(app_ids::kIdSelectFiles)->trigger();
+    SelectSamples(*frame, {"1.dotm", "2.dotm", "3.dotm", "4.dotm", "5.dotm"});
     frame->Action(app_ids::kIdRepairFiles)->trigger();
     QVERIFY(frame->m_pView->WorkerActive());
     frame.reset();  // must neither hang nor touch freed controls

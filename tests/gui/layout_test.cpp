@@ -64,23 +64,21 @@ class LayoutTest : public QObject {
     view.resize(w, h);
     view.show();
     const int m = h / 2 + 25;
-    QCOMPARE(Find<QWidget>(&view, ids::kBtnSelectFiles)->geometry(), QRect(10, 80, 100, 28));
-    QCOMPARE(Find<QWidget>(&view, ids::kBtnRecoverFiles)->geometry(), QRect(220, 80, 100, 28));
-    QCOMPARE(Find<QWidget>(&view, ids::kListCtrl)->geometry(), QRect(10, 113, w - 230, m - 113));
-    QCOMPARE(Find<QWidget>(&view, ids::kStaticPictureCtrl)->geometry(),
-             QRect(w - 210, 113, 200, m - 113));
+    const auto at = [&view](const char* id) { return Find<QWidget>(&view, id)->geometry(); };
+    QCOMPARE(at(ids::kBtnSelectFiles), QRect(10, 80, 100, 28));
+    QCOMPARE(at(ids::kBtnRecoverFiles), QRect(220, 80, 100, 28));
+    QCOMPARE(at(ids::kListCtrl), QRect(10, 113, w - 230, m - 113));
+    QCOMPARE(at(ids::kStaticPictureCtrl), QRect(w - 210, 113, 200, m - 113));
     QCOMPARE(LabelWithText(&view, "File preview:")->geometry(), QRect(w - 210, 95, 90, 16));
     QCOMPARE(LabelWithText(&view, "Please select location to save repaired file(s):")->geometry(),
              QRect(10, m + 5, 290, 26));
-    QCOMPARE(Find<QWidget>(&view, ids::kBrowseEditCtrl)->geometry(),
-             QRect(305, m + 7, w - 585, 22));
-    QCOMPARE(Find<QWidget>(&view, ids::kBtnBrowse)->geometry(), QRect(w - 275, m + 5, 50, 26));
-    QCOMPARE(Find<QWidget>(&view, ids::kBtnSaveFiles)->geometry(), QRect(w - 220, m + 5, 70, 26));
-    QCOMPARE(Find<QWidget>(&view, ids::kCheckExtractFileContent)->geometry(),
-             QRect(w - 145, m + 5, 135, 26));
-    QCOMPARE(Find<QWidget>(&view, ids::kBtnStop)->geometry(), QRect(w - 130, h - 40, 60, 30));
-    QCOMPARE(Find<QWidget>(&view, ids::kBtnExit)->geometry(), QRect(w - 65, h - 40, 55, 30));
-    QCOMPARE(Find<QWidget>(&view, ids::kRichEditCtrl)->geometry(), QRect(75, h - 50, 310, 45));
+    QCOMPARE(at(ids::kBrowseEditCtrl), QRect(305, m + 7, w - 585, 22));
+    QCOMPARE(at(ids::kBtnBrowse), QRect(w - 275, m + 5, 50, 26));
+    QCOMPARE(at(ids::kBtnSaveFiles), QRect(w - 220, m + 5, 70, 26));
+    QCOMPARE(at(ids::kCheckExtractFileContent), QRect(w - 145, m + 5, 135, 26));
+    QCOMPARE(at(ids::kBtnStop), QRect(w - 130, h - 40, 60, 30));
+    QCOMPARE(at(ids::kBtnExit), QRect(w - 65, h - 40, 55, 30));
+    QCOMPARE(at(ids::kRichEditCtrl), QRect(75, h - 50, 310, 45));
 
     QWidget* log = Find<QWidget>(&view, ids::kEditCtrl);
     QWidget* fileBar = Find<QWidget>(&view, ids::kFirstProgressCtrl);
@@ -111,16 +109,14 @@ class LayoutTest : public QObject {
     QCOMPARE(log->geometry(), QRect(10, top, w - 20, h - 70 - top));
   }
 
-  void backgroundIsWarmBetweenHeaderAndFooter() {
+  // One view at 900 by 600: background, captions and fonts, mouse-over texts, log colours.
+  void lookAndTexts() {
     CTesselMSOfficeDotmProjView view(&running_);
     view.resize(900, 600);
-    const QImage picture = view.grab().toImage();
+    const QImage picture = view.grab().toImage();  // warm between header and footer
     QCOMPARE(picture.pixelColor(5, 200), QColor(253, 225, 185));
     QCOMPARE(picture.pixelColor(895, 530), QColor(253, 225, 185));
-  }
 
-  void fontsAndCaptions() {
-    CTesselMSOfficeDotmProjView view(&running_);
     QCOMPARE(Find<QPushButton>(&view, ids::kBtnSaveFiles)->text(), QString("Save..."));
     QCOMPARE(Find<QPushButton>(&view, ids::kBtnSaveFiles)->toolTip(), QString("Save file(s)"));
     QCOMPARE(Find<QPushButton>(&view, ids::kBtnBrowse)->text(), QString("..."));
@@ -129,78 +125,12 @@ class LayoutTest : public QObject {
     QCOMPARE(bold.family(), QString("Arial"));
     QCOMPARE(bold.pixelSize(), 16);
     QVERIFY(bold.bold());
-    const QFont normal = Find<QCheckBox>(&view, ids::kCheckExtractFileContent)->font();
-    QCOMPARE(normal.family(), QString("Times New Roman"));
-    QCOMPARE(normal.pixelSize(), 18);
-    QVERIFY(Find<QCheckBox>(&view, ids::kCheckExtractFileContent)->isChecked());
+    auto* check = Find<QCheckBox>(&view, ids::kCheckExtractFileContent);
+    QCOMPARE(check->font().family(), QString("Times New Roman"));
+    QCOMPARE(check->font().pixelSize(), 18);
+    QVERIFY(check->isChecked());
     QVERIFY(Find<QWidget>(&view, ids::kBtnStop)->isHidden());
-  }
 
-  void instructionEmphasis_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<int>>("ranges");  // first, end, first, end, ...
-    const auto flat = [](auto ranges) {
-      QList<int> values;
-      for (const engine::TextRange& r : ranges)
-        values << r.first << r.end;
-      return values;
-    };
-    QTest::newRow("idle") << QString::fromUtf8(engine::kInstructionIdle.data(),
-                                               engine::kInstructionIdle.size())
-                          << flat(engine::kInstructionIdleBold);
-    QTest::newRow("repaired") << QString::fromUtf8(engine::kInstructionRepaired.data(),
-                                                   engine::kInstructionRepaired.size())
-                              << flat(engine::kInstructionRepairedBold);
-    QTest::newRow("saved") << QString::fromUtf8(engine::kInstructionSaved.data(),
-                                                engine::kInstructionSaved.size())
-                           << flat(engine::kInstructionSavedBold);
-  }
-  void instructionEmphasis() {
-    QFETCH(QString, text);
-    QFETCH(QList<int>, ranges);
-    CTesselMSOfficeDotmProjView view(&running_);
-    std::vector<engine::TextRange> bold;
-    for (int i = 0; i + 1 < ranges.size(); i += 2)
-      bold.push_back({ranges[i], ranges[i + 1]});
-    view.SetInstruction(text, bold);
-    auto* line = Find<QTextEdit>(&view, ids::kRichEditCtrl);
-    QCOMPARE(line->toPlainText(), text);
-    for (int index = 0; index < text.size(); ++index) {
-      bool expected = false;
-      for (const engine::TextRange& r : bold)
-        expected |= index >= r.first && index < r.end;
-      if (text[index] == '\n') continue;  // a line break carries no glyph
-      QVERIFY2(BoldAt(line, index) == expected, qPrintable(QString("index %1").arg(index)));
-    }
-    QCOMPARE(line->font().family(), QString("Arial"));
-    QCOMPARE(line->font().pointSize(), 9);
-  }
-
-  void emphasisAtCreation() {
-    CTesselMSOfficeDotmProjView view(&running_);
-    auto* line = Find<QTextEdit>(&view, ids::kRichEditCtrl);
-    // "Click Select files": "Select files" is bold, "Click " is not.
-    QVERIFY(!BoldAt(line, 5));
-    QVERIFY(BoldAt(line, 6));
-    QVERIFY(BoldAt(line, 17));
-    QVERIFY(!BoldAt(line, 18));
-    QVERIFY(BoldAt(line, 103));
-    QVERIFY(!BoldAt(line, 104));
-  }
-
-  void outOfRangeEmphasisIsClipped() {
-    CTesselMSOfficeDotmProjView view(&running_);
-    const std::vector<engine::TextRange> ranges{{2, 400}, {-5, 1}, {9, 3}};
-    view.SetInstruction("short", ranges);
-    auto* line = Find<QTextEdit>(&view, ids::kRichEditCtrl);
-    QVERIFY(BoldAt(line, 0));
-    QVERIFY(!BoldAt(line, 1));
-    QVERIFY(BoldAt(line, 4));
-  }
-
-  void mouseOverTexts() {
-    CTesselMSOfficeDotmProjView view(&running_);
-    view.resize(900, 600);
     view.show();
     QSignalSpy spy(&view, &CTesselMSOfficeDotmProjView::statusText);
     SendMouseMove(Find<QWidget>(&view, ids::kBtnSaveFiles));
@@ -210,23 +140,60 @@ class LayoutTest : public QObject {
     QCOMPARE(spy.last().at(0).toString(), QString("File preview:"));
     SendMouseMove(&view, QPointF(5, 150));  // the warm background left of the list
     QCOMPARE(spy.last().at(0).toString(), QString());
-    SendMouseMove(Find<QTextEdit>(&view, ids::kEditCtrl)->viewport());
-    QCOMPARE(spy.last().at(0).toString(),
-             QString::fromUtf8(engine::kLogIdleText.data(), engine::kLogIdleText.size()));
-  }
+    auto* log = Find<QTextEdit>(&view, ids::kEditCtrl);
+    SendMouseMove(log->viewport());
+    QCOMPARE(spy.last().at(0).toString(), guitest::Qs(engine::kLogIdleText));
 
-  void logLinesKeepTheirColours() {
-    CTesselMSOfficeDotmProjView view(&running_);
     view.SetLogText(QString());
     view.AppendLog("/p/a.dotm  Repaired....\r\n", 0x009900);
     view.AppendLog("/p/a.dotm not Repaired....\r\n", 0x0000FF);
-    auto* log = Find<QTextEdit>(&view, ids::kEditCtrl);
     QCOMPARE(log->toPlainText(), QString("/p/a.dotm  Repaired....\n/p/a.dotm not Repaired....\n"));
     const QTextBlock first = log->document()->firstBlock();
     const QTextCharFormat green = first.begin().fragment().charFormat();
     QCOMPARE(green.foreground().color(), QColor(0, 0x99, 0));
     QVERIFY(green.fontWeight() >= QFont::Bold);
     QCOMPARE(first.next().begin().fragment().charFormat().foreground().color(), QColor(255, 0, 0));
+  }
+
+  // Every character's bold state; the view's own emphasis at creation is the idle one (not the
+  // emptied list's), and ranges outside the text are clipped.
+  void instructionEmphasis() {
+    CTesselMSOfficeDotmProjView view(&running_);
+    auto* line = Find<QTextEdit>(&view, ids::kRichEditCtrl);
+    const auto ranges = [](const auto& array) {
+      return std::vector<engine::TextRange>(array.begin(), array.end());
+    };
+    struct Case {
+      const char* label;
+      QString text;
+      std::vector<engine::TextRange> bold;
+    };
+    const Case cases[] = {
+        {"at creation", QString(), ranges(engine::kInstructionIdleBold)},
+        {"idle", guitest::Qs(engine::kInstructionIdle), ranges(engine::kInstructionIdleBold)},
+        {"repaired", guitest::Qs(engine::kInstructionRepaired),
+         ranges(engine::kInstructionRepairedBold)},
+        {"saved", guitest::Qs(engine::kInstructionSaved), ranges(engine::kInstructionSavedBold)},
+        {"out of range", "short", {{2, 400}, {-5, 1}, {9, 3}}},
+    };
+    for (const Case& c : cases) {
+      QString text = c.text;
+      if (text.isEmpty())
+        text = guitest::Qs(engine::kInstructionIdle);
+      else
+        view.SetInstruction(c.text, c.bold);
+      QCOMPARE(line->toPlainText(), text);
+      for (int index = 0; index < text.size(); ++index) {
+        bool expected = false;
+        for (const engine::TextRange& r : c.bold)
+          expected |= index >= r.first && index < r.end;
+        if (text[index] == '\n') continue;  // a line break carries no glyph
+        QVERIFY2(BoldAt(line, index) == expected,
+                 qPrintable(QString("%1, index %2").arg(c.label).arg(index)));
+      }
+    }
+    QCOMPARE(line->font().family(), QString("Arial"));
+    QCOMPARE(line->font().pointSize(), 9);
   }
 };
 

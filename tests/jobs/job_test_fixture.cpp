@@ -1,5 +1,6 @@
 #include "tests/jobs/job_test_fixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -32,23 +33,16 @@ void JobTest::TearDown() {
   fs::remove_all(root_, ec);
 }
 
-fs::path JobTest::WriteFile(const fs::path& relative, const Bytes& bytes) {
-  const fs::path path = root_ / relative;
-  fs::create_directories(path.parent_path());
-  testsupport::WriteFileBytes(path, bytes);
-  return path;
-}
-
-std::string JobTest::WritePackage(const fs::path& relative, const Bytes& bytes) {
-  return WriteFile(relative, bytes).string();
+fs::path JobTest::WriteFile(const fs::path& path, const Bytes& bytes) {
+  const fs::path full = root_ / path;
+  fs::create_directories(full.parent_path());
+  testsupport::WriteFileBytes(full, bytes);
+  return full;
 }
 
 void JobTest::FillFileFolder(const fs::path& fileFolder) {
-  for (const auto& [name, content] : testsupport::SampleTemplateParts()) {
-    const fs::path path = fileFolder / name;
-    fs::create_directories(path.parent_path());
-    testsupport::WriteFileBytes(path, content);
-  }
+  for (const auto& [name, content] : testsupport::SampleTemplateParts())
+    WriteFile(fileFolder / name, content);
 }
 
 engine::JobThreadParam JobTest::ParamFor(RecordingView& view) {
@@ -78,6 +72,13 @@ std::vector<LogLine> RepairedLines(const std::string& p) {
           {p + " preview of file is available....\r\n", kBlack},
           {p + "  Repaired....\r\n", kGreen},
           {kStars + "\r\n", kBlack}};
+}
+
+std::vector<LogLine> RepairFailedLines(const std::string& p) {
+  return {{p + " file is open....\r\n", kBlack},
+          {p + " file is extracted....\r\n", kBlack},
+          {p + " file is closed....\r\n", kBlack},
+          {p + " extraction of file failed....\r\n", kBlack}};
 }
 
 std::vector<LogLine> RepairStoppedLines(const std::string& p) {
@@ -110,6 +111,19 @@ std::vector<std::string> PartNamesOf(const fs::path& package) {
   std::vector<std::string> names;
   for (const auto& entry : scanList)
     names.push_back(platform::Utf8FromWide(entry.partPath));
+  return names;
+}
+
+std::string ReadText(const fs::path& path) {
+  const Bytes bytes = testsupport::ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> EntryNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
   return names;
 }
 

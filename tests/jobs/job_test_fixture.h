@@ -33,9 +33,11 @@ class JobTest : public ::testing::Test {
   void TearDown() override;
 
   const fs::path& Root() const { return root_; }
-  // Writes bytes to Root()/relative (folders made as needed) and returns the path.
-  fs::path WriteFile(const fs::path& relative, const Bytes& bytes);
-  std::string WritePackage(const fs::path& relative, const Bytes& bytes);
+  // Writes bytes to Root()/path (an absolute path is taken as it is), folders made as needed.
+  fs::path WriteFile(const fs::path& path, const Bytes& bytes);
+  fs::path WriteFile(const fs::path& path, std::string_view text) {
+    return WriteFile(path, testsupport::ToBytes(text));
+  }
   // A file folder filled as the repair job would leave it: the sample template's parts.
   void FillFileFolder(const fs::path& fileFolder);
 
@@ -53,6 +55,7 @@ class JobTest : public ::testing::Test {
 
 // Expected log fragments, with the product's exact texts.
 std::vector<LogLine> RepairedLines(const std::string& package);
+std::vector<LogLine> RepairFailedLines(const std::string& package);
 std::vector<LogLine> RepairStoppedLines(const std::string& package);
 std::vector<LogLine> RepairEndLines();
 std::vector<LogLine> SaveEndLines();
@@ -60,5 +63,8 @@ std::vector<LogLine> Concat(std::initializer_list<std::vector<LogLine>> parts);
 
 // Names of the entries of a saved package, read back with the engine's own scanner.
 std::vector<std::string> PartNamesOf(const fs::path& package);
+// A file's content as text ("" when missing), and a folder's entry names, sorted.
+std::string ReadText(const fs::path& path);
+std::vector<std::string> EntryNames(const fs::path& folder);
 
 }  // namespace jobstest

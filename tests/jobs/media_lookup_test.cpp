@@ -30,85 +30,59 @@ class MediaLookupTest : public JobTest {
     working_ = Root() / "DtmTmp";
     folder_ = engine::FileFolderFor(working_, "/in/Report.dotm", 0);
     fs::create_directories(folder_);
-  }
-  void Put(const fs::path& relative) {
-    fs::create_directories((folder_ / relative).parent_path());
-    testsupport::WriteFileBytes(folder_ / relative, {1, 2, 3});
+    media_ = Root() / "media";
+    fs::create_directories(media_);
   }
 
-  fs::path working_, folder_;
+  fs::path working_, folder_, media_;
 };
 
-TEST_F(MediaLookupTest, ThumbnailWinsOverOtherImages) {
-  Put("a/first.png");
-  Put("Thumbnails/thumbnail.png");
-  const auto choice = engine::LookupPreview(working_, "/in/Report.dotm", 0);
-  EXPECT_EQ(choice.path, (folder_ / "Thumbnails" / "thumbnail.png").string());
-  EXPECT_EQ(choice.mode, engine::kPreviewImage);
-  EXPECT_EQ(choice.result, 1);
-  EXPECT_TRUE(choice.show);
-}
+// Which picture the preview shows, or which hint it shows instead.
+TEST_F(MediaLookupTest, PreviewChoice) {
+  const auto check = [this](const char* row, std::initializer_list<const char*> files,
+                            const char* shown, int mode) {
+    SCOPED_TRACE(row);
+    const fs::path folder = engine::FileFolderFor(working_, row, 0);
+    for (const char* file : files)
+      WriteFile(folder / file, Bytes{1, 2, 3});
+    const auto choice = engine::LookupPreview(working_, row, 0);
+    EXPECT_EQ(choice.path, *shown ? (folder / shown).string() : "");
+    EXPECT_EQ(choice.mode, mode);
+    EXPECT_EQ(choice.result, *shown ? 1 : 0);
+    EXPECT_TRUE(choice.show);
+  };
+  check("/in/Thumbnail.dotm", {"a/first.png", "Thumbnails/thumbnail.png"},
+        "Thumbnails/thumbnail.png", engine::kPreviewImage);
+  check("/in/AnyCase.dotm", {"word/document.xml", "word/media/IMAGE1.PNG"}, "word/media/IMAGE1.PNG",
+        engine::kPreviewImage);
+  check("/in/NoImage.dotm", {"docProps/thumbnail.wmf"}, "", engine::kPreviewNoImage);
+  check("/in/NeverRepaired.dotm", {}, "", engine::kPreviewNoImage);
 
-TEST_F(MediaLookupTest, FirstImageIsFoundWhateverItsCase) {
-  Put("word/document.xml");
-  Put("word/media/IMAGE1.PNG");
-  const auto choice = engine::LookupPreview(working_, "/in/Report.dotm", 0);
-  EXPECT_EQ(choice.path, (folder_ / "word" / "media" / "IMAGE1.PNG").string());
-  EXPECT_EQ(choice.mode, engine::kPreviewImage);
-  EXPECT_EQ(choice.result, 1);
-}
-
-TEST_F(MediaLookupTest, HintsWhenThereIsNothingToShow) {
-  Put("docProps/thumbnail.wmf");
-  auto choice = engine::LookupPreview(working_, "/in/Report.dotm", 0);
-  EXPECT_EQ(choice.mode, engine::kPreviewNoImage);
-  EXPECT_EQ(choice.result, 0);
-  EXPECT_TRUE(choice.path.empty());
-
-  choice = engine::LookupPreview(working_, "/in/Never.dotm", 1);  // never repaired
-  EXPECT_EQ(choice.mode, engine::kPreviewNoImage);
-
-  choice = engine::LookupPreview(Root() / "NoWorkingFolder", "/in/Report.dotm", 0);
+  auto choice = engine::LookupPreview(Root() / "NoWorkingFolder", "/in/Report.dotm", 0);
   EXPECT_EQ(choice.mode, engine::kPreviewNotRepaired);
   EXPECT_EQ(choice.result, 0);
-
-  choice = engine::LookupPreview(working_, "/in/Report.dotm", -1);
+  choice = engine::LookupPreview(working_, "/in/Report.dotm", -1);  // no row
   EXPECT_FALSE(choice.show);
   EXPECT_EQ(choice.result, 1);
 }
 
 TEST_F(MediaLookupTest, LinksAreNeverFollowed) {
   const fs::path outside = Root() / "outside";
-  fs::create_directories(outside);
-  testsupport::WriteFileBytes(outside / "secret.png", {9});
+  WriteFile(outside / "secret.png", Bytes{9});
   fs::create_directory_symlink(outside, folder_ / "linked");
   fs::create_symlink(outside / "secret.png", folder_ / "direct.png");
   EXPECT_TRUE(engine::FindFirstImage(folder_).empty());
-
-  const fs::path media = Root() / "media";
-  fs::create_directories(media);
-  EXPECT_EQ(engine::CopyMediaFiles(folder_, media), 0);
-  EXPECT_TRUE(fs::is_empty(media));
+  EXPECT_EQ(engine::CopyMediaFiles(folder_, media_), 0);
+  EXPECT_TRUE(fs::is_empty(media_));
 }
 
 TEST_F(MediaLookupTest, SameNamedImagesCollapseIntoOne) {
-  Put("word/media/image1.png");
-  Put("word/embeddings/image1.png");
-  Put("docProps/thumbnail.emf");
-  Put("word/document.xml");
-  const fs::path media = Root() / "media";
-  fs::create_directories(media);
-  EXPECT_EQ(engine::CopyMediaFiles(folder_, media), 3);
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(media)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"image1.png", "thumbnail.emf"}));
-}
-
-TEST_F(MediaLookupTest, CopyIntoMissingFolderCopiesNothing) {
-  Put("word/media/image1.png");
+  for (const char* file : {"word/media/image1.png", "word/embeddings/image1.png",
+                           "docProps/thumbnail.emf", "word/document.xml"})
+    WriteFile(folder_ / file, Bytes{1, 2, 3});
+  EXPECT_EQ(engine::CopyMediaFiles(folder_, media_), 3);
+  EXPECT_EQ(EntryNames(media_), (std::vector<std::string>{"image1.png", "thumbnail.emf"}));
+  // Into a missing folder nothing is copied.
   EXPECT_EQ(engine::CopyMediaFiles(folder_, Root() / "no" / "such"), 0);
 }
 

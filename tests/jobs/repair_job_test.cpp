@@ -13,13 +13,16 @@ using testsupport::SampleTemplatePackage;
 
 class RepairJobTest : public JobTest {
  protected:
-  fs::path FileFolder(const std::string& package, int index) {
+  static fs::path FileFolder(const std::string& package, int index) {
     return engine::FileFolderFor(engine::GetWorkingFolder(), package, index);
+  }
+  std::string Package(const fs::path& path, const Bytes& bytes = SampleTemplatePackage()) {
+    return WriteFile(path, bytes).string();
   }
 };
 
 TEST_F(RepairJobTest, OneGoodPackageIsRepairedAndLogged) {
-  const std::string package = WritePackage("in/Report.dotm", SampleTemplatePackage());
+  const std::string package = Package("in/Report.dotm");
   RecordingView view({package});
   RunRepair(view);
 
@@ -34,12 +37,8 @@ TEST_F(RepairJobTest, OneGoodPackageIsRepairedAndLogged) {
 
   // The controls end as the next step needs them.
   EXPECT_EQ(running_.load(), 0);
-  EXPECT_TRUE(view.canSelect);
-  EXPECT_TRUE(view.canRepair);
-  EXPECT_TRUE(view.canSave);
-  EXPECT_FALSE(view.stopShown);
-  EXPECT_FALSE(view.fileBarShown);
-  EXPECT_FALSE(view.totalBarShown);
+  EXPECT_TRUE(view.canSelect && view.canRepair && view.canSave);
+  EXPECT_FALSE(view.stopShown || view.fileBarShown || view.totalBarShown);
   EXPECT_EQ(view.barPos[engine::ProgressBar::kTotal], 1);
   EXPECT_EQ(view.barRange[engine::ProgressBar::kTotal], 1);
   EXPECT_EQ(view.instruction, engine::kInstructionRepaired);
@@ -48,18 +47,18 @@ TEST_F(RepairJobTest, OneGoodPackageIsRepairedAndLogged) {
   EXPECT_EQ(view.previewMode, engine::kPreviewClickRow);
 }
 
-TEST_F(RepairJobTest, PreparationSetsUpTheWorkspaceInOrder) {
+// An earlier working folder is emptied only after the shown preview lets go of its file.
+TEST_F(RepairJobTest, PreparationReleasesThePreviewEmptiesTheWorkingFolderAndSetsUpInOrder) {
+  const fs::path working = engine::GetWorkingFolder();
+  WriteFile(working / "Old.dotm0" / "word" / "a.xml", Bytes{1, 2, 3});
   RecordingView view;
-  const engine::JobThreadParam param = ParamFor(view);
-  engine::PrepareRepairJob(param);
+  engine::PrepareRepairJob(ParamFor(view));
+  EXPECT_FALSE(fs::exists(working));
   const std::vector<std::string> expected{
-      "SetInstruction(Please wait while .dotm file(s) are Repairing....)",
-      "EnableRepair(0)",
-      "ShowStop(1)",
-      "EnableSelect(0)",
-      "ClearLog()",
-      "SetProgressPos(file,0)",
-      "SetProgressPos(total,0)",
+      "ShowPreview(,6)",        "SetInstruction(Please wait while .dotm file(s) are Repairing....)",
+      "EnableRepair(0)",        "ShowStop(1)",
+      "EnableSelect(0)",        "ClearLog()",
+      "SetProgressPos(file,0)", "SetProgressPos(total,0)",
       "ShowPreview(,2)"};
   EXPECT_EQ(view.Calls(), expected);
   EXPECT_EQ(running_.load(), 1);
@@ -68,21 +67,10 @@ TEST_F(RepairJobTest, PreparationSetsUpTheWorkspaceInOrder) {
   EXPECT_EQ(view.instructionBold[0].end, 30);
 }
 
-TEST_F(RepairJobTest, PreparationEmptiesAnEarlierWorkingFolderAfterReleasingThePreview) {
-  const fs::path working = engine::GetWorkingFolder();
-  WriteFile(fs::relative(working / "Old.dotm0" / "word" / "a.xml", Root()), {1, 2, 3});
-  RecordingView view;
-  engine::PrepareRepairJob(ParamFor(view));
-  EXPECT_FALSE(fs::exists(working));
-  ASSERT_FALSE(view.Calls().empty());
-  EXPECT_EQ(view.Calls().front(), "ShowPreview(,6)");
-}
-
 TEST_F(RepairJobTest, PackageThatCannotBeOpenedIsLoggedAndKeepsItsRowState) {
   const std::string missing = (Root() / "nowhere" / "Gone.dotm").string();
   RecordingView view({missing});
-  view.rows[0].data = 1;
-  view.rows[0].image = 1;
+  view.rows[0].data = view.rows[0].image = 1;
   RunRepair(view);
 
   EXPECT_EQ(view.Log(),
@@ -108,14 +96,10 @@ TEST_F(RepairJobTest, PackageWithoutAnyWrittenPartIsNotRepaired) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    const std::string package = WritePackage(fs::path(c.label) / "Broken.dotm", c.bytes);
+    const std::string package = Package(fs::path(c.label) / "Broken.dotm", c.bytes);
     RecordingView view({package});
     RunRepair(view);
-    EXPECT_EQ(view.Log(), Concat({{{package + " file is open....\r\n", kBlack},
-                                   {package + " file is extracted....\r\n", kBlack},
-                                   {package + " file is closed....\r\n", kBlack},
-                                   {package + " extraction of file failed....\r\n", kBlack}},
-                                  RepairEndLines()}));
+    EXPECT_EQ(view.Log(), Concat({RepairFailedLines(package), RepairEndLines()}));
     EXPECT_EQ(view.rows[0].image, engine::kRowNotRepaired);
     EXPECT_EQ(view.rows[0].data, engine::kRowNotRepaired);
     EXPECT_FALSE(fs::exists(FileFolder(package, 0)));
@@ -129,70 +113,53 @@ TEST_F(RepairJobTest, EmptyListShowsAndHidesTheBarsAndEndsNormally) {
   const auto calls = view.Calls();
   EXPECT_NE(std::find(calls.begin(), calls.end(), "ShowProgressArea(1,1)"), calls.end());
   EXPECT_EQ(calls.back(), "ShowProgressArea(0,0)");
-  EXPECT_TRUE(view.canSelect);
-  EXPECT_TRUE(view.canSave);
+  EXPECT_TRUE(view.canSelect && view.canSave);
   EXPECT_EQ(running_.load(), 0);
 }
 
 TEST_F(RepairJobTest, SameFileNameFromTwoFoldersGetsTwoFileFolders) {
-  const std::string first = WritePackage("a/Report.dotm", SampleTemplatePackage());
+  const std::string first = Package("a/Report.dotm");
   testsupport::PackageBuilder other;
   other.AddDeflated("word/document.xml", "<w:document>second</w:document>");
-  const std::string second = WritePackage("b/Report.dotm", other.Build());
+  const std::string second = Package("b/Report.dotm", other.Build());
   RecordingView view({first, second});
   RunRepair(view);
 
   EXPECT_EQ(view.Log(), Concat({RepairedLines(first), RepairedLines(second), RepairEndLines()}));
   EXPECT_TRUE(fs::exists(FileFolder(first, 0) / "word" / "media" / "image1.png"));
-  EXPECT_EQ(testsupport::ReadFileBytes(FileFolder(second, 1) / "word" / "document.xml"),
-            testsupport::ToBytes("<w:document>second</w:document>"));
+  EXPECT_EQ(ReadText(FileFolder(second, 1) / "word" / "document.xml"),
+            "<w:document>second</w:document>");
   EXPECT_FALSE(fs::exists(FileFolder(second, 1) / "word" / "media"));
 }
 
-// Stop confirmed while the second of three packages is handled: the second is finished, the
-// third gets the stop lines and loses its repaired state.
-TEST_F(RepairJobTest, StopDuringSecondOfThreeFinishesTheSecond) {
-  std::vector<std::string> packages;
-  for (const char* name : {"One.dotm", "Two.dotm", "Three.dotm"}) {
-    packages.push_back(WritePackage(name, SampleTemplatePackage()));
+// Stop confirmed while the second of three packages is handled: the third always gets the stop
+// lines and loses its repaired state. Stopped after its extraction the second is finished;
+// stopped as it opens, its scan ends before any part is found, so it is not marked repaired.
+TEST_F(RepairJobTest, StopDuringSecondOfThree) {
+  const struct {
+    const char *label, *trigger;
+    bool secondRepaired;
+  } cases[] = {{"extracted", " file is extracted", true}, {"opened", " file is open", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::vector<std::string> p;
+    for (const char* name : {"One.dotm", "Two.dotm", "Three.dotm"})
+      p.push_back(Package(fs::path(c.label) / name));
+    RecordingView view(p);
+    view.rows[2].data = view.rows[2].image = 1;
+    view.OnLogContaining(p[1] + c.trigger, [this] { running_ = 0; });
+    RunRepair(view);
+
+    EXPECT_EQ(view.Log(), Concat({RepairedLines(p[0]),
+                                  c.secondRepaired ? RepairedLines(p[1]) : RepairFailedLines(p[1]),
+                                  RepairStoppedLines(p[2]), RepairEndLines()}));
+    EXPECT_EQ(view.rows[0].data, 1);
+    EXPECT_EQ(view.rows[1].data, c.secondRepaired ? 1 : 0);
+    EXPECT_EQ(view.rows[2].data, 0);
+    EXPECT_EQ(view.rows[2].image, 0);
+    EXPECT_FALSE(fs::exists(FileFolder(p[2], 2)));
+    EXPECT_EQ(view.barPos[engine::ProgressBar::kTotal], 3);
   }
-  RecordingView view(packages);
-  view.rows[2].data = 1;
-  view.rows[2].image = 1;
-  view.OnLogContaining(packages[1] + " file is extracted", [this] { running_ = 0; });
-  RunRepair(view);
-
-  EXPECT_EQ(view.Log(), Concat({RepairedLines(packages[0]), RepairedLines(packages[1]),
-                                RepairStoppedLines(packages[2]), RepairEndLines()}));
-  EXPECT_EQ(view.rows[1].data, 1);
-  EXPECT_EQ(view.rows[2].data, 0);
-  EXPECT_EQ(view.rows[2].image, 0);
-  EXPECT_FALSE(fs::exists(FileFolder(packages[2], 2)));
-  EXPECT_EQ(view.barPos[engine::ProgressBar::kTotal], 3);
-}
-
-// Stop confirmed as soon as the second package is opened: its scan ends before any part is
-// found, so it has nothing to show for itself and is not marked repaired.
-TEST_F(RepairJobTest, StopAsTheSecondPackageOpensLeavesItUnrepaired) {
-  std::vector<std::string> packages;
-  for (const char* name : {"One.dotm", "Two.dotm", "Three.dotm"}) {
-    packages.push_back(WritePackage(name, SampleTemplatePackage()));
-  }
-  RecordingView view(packages);
-  view.OnLogContaining(packages[1] + " file is open", [this] { running_ = 0; });
-  RunRepair(view);
-
-  const std::string& p = packages[1];
-  EXPECT_EQ(view.Log(), Concat({RepairedLines(packages[0]),
-                                {{p + " file is open....\r\n", kBlack},
-                                 {p + " file is extracted....\r\n", kBlack},
-                                 {p + " file is closed....\r\n", kBlack},
-                                 {p + " extraction of file failed....\r\n", kBlack}},
-                                RepairStoppedLines(packages[2]),
-                                RepairEndLines()}));
-  EXPECT_EQ(view.rows[0].data, 1);
-  EXPECT_EQ(view.rows[1].data, 0);
-  EXPECT_EQ(view.rows[2].data, 0);
 }
 
 }  // namespace

@@ -17,11 +17,15 @@ class SaveJobTest : public JobTest {
     fs::create_directories(destination_);
   }
 
+  static fs::path FileFolder(const std::string& package, int index) {
+    return engine::FileFolderFor(engine::GetWorkingFolder(), package, index);
+  }
+
   // A row that the repair job marked repaired, with its file folder in place.
   void AddRepairedRow(RecordingView& view, const std::string& package) {
     const int index = static_cast<int>(view.rows.size());
     view.rows.push_back({package, engine::kRowRepaired, engine::kRowRepaired});
-    FillFileFolder(engine::FileFolderFor(engine::GetWorkingFolder(), package, index));
+    FillFileFolder(FileFolder(package, index));
   }
 
   static void SaveTo(RecordingView& view, const fs::path& destination, bool media = false) {
@@ -29,37 +33,27 @@ class SaveJobTest : public JobTest {
     view.extractMedia = media;
   }
 
-  std::vector<std::string> DestinationEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(destination_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  std::string FinalMessage(const std::string& shown) const {
-    return "File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
-           shown + "'>" + shown + "</a>";
-  }
-
   fs::path destination_;
 };
 
-std::vector<std::string> SampleNamesWithBackslashes() {
-  std::vector<std::string> names;
-  for (const auto& part : testsupport::SampleTemplateParts()) {
-    std::string name = part.first;
-    std::replace(name.begin(), name.end(), '/', '\\');
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+// A row's save lines: starts, the notes (black), then done (green) or failed (red), then stars.
+std::vector<LogLine> RowLines(const std::string& p, bool saved,
+                              std::initializer_list<const char*> notes = {}) {
+  std::vector<LogLine> lines{{p + " saving of file starts....\r\n", kBlack}};
+  for (const char* note : notes)
+    lines.push_back({p + note, kBlack});
+  lines.push_back(saved ? LogLine{p + " saving of file done....\r\n", kGreen}
+                        : LogLine{p + " saving of file failed....\r\n", kRed});
+  lines.push_back({kStars + "\r\n", kBlack});
+  return lines;
 }
 
+// The destination is used as typed, without a trailing separator added.
 TEST_F(SaveJobTest, RepairedRowIsSavedAndUnrepairedRowIsRefused) {
+  const std::string typed = destination_.string();
+  ASSERT_NE(typed.back(), '/');
   RecordingView view;
-  SaveTo(view, destination_);
+  SaveTo(view, typed);
   AddRepairedRow(view, "/in/Report.dotm");
   view.rows.push_back({"/in/Other.dotm", engine::kRowNotRepaired, engine::kRowNotRepaired});
   int result = -1;
@@ -67,16 +61,20 @@ TEST_F(SaveJobTest, RepairedRowIsSavedAndUnrepairedRowIsRefused) {
 
   EXPECT_EQ(result, 1);
   EXPECT_EQ(view.Log(),
-            Concat({{{"/in/Report.dotm saving of file starts....\r\n", kBlack},
-                     {"/in/Report.dotm saving of file done....\r\n", kGreen},
-                     {kStars + "\r\n", kBlack},
-                     {"/in/Other.dotm cannot be saved,as it is not Repaired.\r\n", kRed},
+            Concat({RowLines("/in/Report.dotm", true),
+                    {{"/in/Other.dotm cannot be saved,as it is not Repaired.\r\n", kRed},
                      {kStars + "\r\n", kBlack}},
                     SaveEndLines()}));
-  EXPECT_EQ(DestinationEntries(), std::vector<std::string>{"ZARVEL_Report.dotm"});
+  EXPECT_EQ(EntryNames(destination_), std::vector<std::string>{"ZARVEL_Report.dotm"});
   auto names = PartNamesOf(destination_ / "ZARVEL_Report.dotm");
+  std::vector<std::string> expectedNames;
+  for (auto [name, content] : testsupport::SampleTemplateParts()) {
+    std::replace(name.begin(), name.end(), '/', '\\');
+    expectedNames.push_back(name);
+  }
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, SampleNamesWithBackslashes());
+  std::sort(expectedNames.begin(), expectedNames.end());
+  EXPECT_EQ(names, expectedNames);
 
   const auto calls = view.Calls();
   ASSERT_GE(calls.size(), 9u);
@@ -87,7 +85,9 @@ TEST_F(SaveJobTest, RepairedRowIsSavedAndUnrepairedRowIsRefused) {
                        "SetInstruction(Please wait while .dotm file(s) are saving....)",
                        "ShowStop(1)", "ShowProgressArea(0,1)"}));
   ASSERT_EQ(view.Messages().size(), 1u);
-  EXPECT_EQ(view.Messages()[0].text, FinalMessage(destination_.string()));
+  EXPECT_EQ(view.Messages()[0].text,
+            "File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
+                typed + "'>" + typed + "</a>");
   EXPECT_EQ(view.Messages()[0].caption, "Brenvik Viva Zadado");
   EXPECT_EQ(view.Messages()[0].style, 0x40u);
   EXPECT_EQ(view.instruction, engine::kInstructionSaved);
@@ -98,59 +98,46 @@ TEST_F(SaveJobTest, RepairedRowIsSavedAndUnrepairedRowIsRefused) {
   EXPECT_EQ(view.rows[0].data, 1);  // saving keeps the repair for another save
 }
 
-TEST_F(SaveJobTest, MediaWantedWithoutImagesLeavesNoMediaFolder) {
-  RecordingView view;
-  SaveTo(view, destination_, true);
-  view.rows.push_back({"/in/Plain.dotm", 1, 1});
-  const fs::path folder = engine::FileFolderFor(engine::GetWorkingFolder(), "/in/Plain.dotm", 0);
-  WriteFile(fs::relative(folder / "word" / "document.xml", Root()), testsupport::ToBytes("<w/>"));
-  RunSave(view);
+TEST_F(SaveJobTest, MediaWanted) {
+  const struct {
+    const char *label, *note;
+    std::vector<std::string> entries, media;
+  } cases[] = {
+      {"without images",
+       " no media content is present in the file....\r\n",
+       {"ZARVEL_Report.dotm"},
+       {}},
+      {"with images",
+       " Media extraction is done....\r\n",
+       {"Report.dotm_MediaContent", "ZARVEL_Report.dotm"},
+       {"Thumb.JPEG", "image1.png"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / c.label;
+    fs::create_directories(destination);
+    RecordingView view;
+    SaveTo(view, destination, true);
+    if (c.media.empty()) {
+      view.rows.push_back({"/in/Report.dotm", 1, 1});
+      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "document.xml", "<w/>");
+    } else {
+      AddRepairedRow(view, "/in/Report.dotm");
+      WriteFile(FileFolder("/in/Report.dotm", 0) / "docProps" / "Thumb.JPEG", Bytes{1, 2, 3});
+    }
+    RunSave(view);
 
-  EXPECT_EQ(view.Log(),
-            Concat({{{"/in/Plain.dotm saving of file starts....\r\n", kBlack},
-                     {"/in/Plain.dotm no media content is present in the file....\r\n", kBlack},
-                     {"/in/Plain.dotm saving of file done....\r\n", kGreen},
-                     {kStars + "\r\n", kBlack}},
-                    SaveEndLines()}));
-  EXPECT_EQ(DestinationEntries(), std::vector<std::string>{"ZARVEL_Plain.dotm"});
-}
-
-TEST_F(SaveJobTest, MediaWantedCopiesEveryImageIntoOneFolder) {
-  RecordingView view;
-  SaveTo(view, destination_, true);
-  AddRepairedRow(view, "/in/Report.dotm");
-  const fs::path folder = engine::FileFolderFor(engine::GetWorkingFolder(), "/in/Report.dotm", 0);
-  WriteFile(fs::relative(folder / "docProps" / "Thumb.JPEG", Root()), {1, 2, 3});
-  RunSave(view);
-
-  EXPECT_EQ(view.Log(), Concat({{{"/in/Report.dotm saving of file starts....\r\n", kBlack},
-                                 {"/in/Report.dotm Media extraction is done....\r\n", kBlack},
-                                 {"/in/Report.dotm saving of file done....\r\n", kGreen},
-                                 {kStars + "\r\n", kBlack}},
-                                SaveEndLines()}));
-  const fs::path media = destination_ / "Report.dotm_MediaContent";
-  EXPECT_TRUE(fs::is_regular_file(media / "image1.png"));
-  EXPECT_TRUE(fs::is_regular_file(media / "Thumb.JPEG"));
-  EXPECT_EQ(std::distance(fs::directory_iterator(media), fs::directory_iterator()), 2);
-}
-
-TEST_F(SaveJobTest, DestinationWithoutTrailingSeparatorIsUsedAsTyped) {
-  const std::string typed = destination_.string();
-  ASSERT_NE(typed.back(), '/');
-  RecordingView view;
-  SaveTo(view, typed);
-  AddRepairedRow(view, "/in/Report.dotm");
-  RunSave(view);
-
-  EXPECT_TRUE(fs::is_regular_file(destination_ / "ZARVEL_Report.dotm"));
-  ASSERT_EQ(view.Messages().size(), 1u);
-  EXPECT_EQ(view.Messages()[0].text,
-            "File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
-                typed + "'>" + typed + "</a>");
+    EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", true, {c.note}), SaveEndLines()}));
+    EXPECT_EQ(EntryNames(destination), c.entries);
+    if (!c.media.empty()) {
+      EXPECT_EQ(EntryNames(destination / "Report.dotm_MediaContent"), c.media);
+    }
+  }
 }
 
 TEST_F(SaveJobTest, InvalidDestinationOnlyTellsTheUser) {
-  WriteFile("a_file", {1});
+  WriteFile("a_file", Bytes{1});
   for (const std::string& destination :
        {std::string(), (Root() / "missing").string(), (Root() / "a_file").string()}) {
     SCOPED_TRACE(destination);
@@ -181,9 +168,8 @@ TEST_F(SaveJobTest, SaveIsRefusedWhileAJobRuns) {
 TEST_F(SaveJobTest, StopDuringFirstOfThreeRowsFinishesTheFirst) {
   RecordingView view;
   SaveTo(view, destination_);
-  for (const char* name : {"/in/One.dotm", "/in/Two.dotm", "/in/Three.dotm"}) {
+  for (const char* name : {"/in/One.dotm", "/in/Two.dotm", "/in/Three.dotm"})
     AddRepairedRow(view, name);
-  }
   view.OnLogContaining("/in/One.dotm saving of file starts", [this] { running_ = 0; });
   RunSave(view);
 
@@ -193,65 +179,48 @@ TEST_F(SaveJobTest, StopDuringFirstOfThreeRowsFinishesTheFirst) {
         {p + " not saved....\r\n", kRed},
         {kStars + "\r\n", kBlack}};
   };
-  EXPECT_EQ(view.Log(), Concat({{{"/in/One.dotm saving of file starts....\r\n", kBlack},
-                                 {"/in/One.dotm saving of file done....\r\n", kGreen},
-                                 {kStars + "\r\n", kBlack}},
-                                stopped("/in/Two.dotm"),
-                                stopped("/in/Three.dotm"),
-                                SaveEndLines()}));
+  EXPECT_EQ(view.Log(), Concat({RowLines("/in/One.dotm", true), stopped("/in/Two.dotm"),
+                                stopped("/in/Three.dotm"), SaveEndLines()}));
   EXPECT_EQ(view.rows[0].data, 1);
   EXPECT_EQ(view.rows[1].data, 0);
   EXPECT_EQ(view.rows[2].data, 0);
-  EXPECT_EQ(DestinationEntries(), std::vector<std::string>{"ZARVEL_One.dotm"});
+  EXPECT_EQ(EntryNames(destination_), std::vector<std::string>{"ZARVEL_One.dotm"});
   EXPECT_EQ(running_.load(), 0);
 }
 
-// The file folder is gone (a new selection emptied the working folder): the save must say so
-// and must not replace the user's earlier saved package with an empty one.
-TEST_F(SaveJobTest, MissingFileFolderFailsAndKeepsAnEarlierSavedPackage) {
-  const Bytes earlier = testsupport::ToBytes("an earlier good package");
-  testsupport::WriteFileBytes(destination_ / "ZARVEL_Report.dotm", earlier);
-  RecordingView view;
-  SaveTo(view, destination_, true);
-  view.rows.push_back({"/in/Report.dotm", 1, 1});
-  RunSave(view);
+// An earlier saved package is replaced only by a complete new one. A file folder that is gone
+// (a new selection emptied the working folder) or a file the packer cannot add (a name the zip
+// format cannot hold in its one-byte names) is a failure that leaves no partial file behind.
+TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
+  const struct {
+    const char* label;
+    bool fileFolder, unencodableName, saved;
+  } cases[] = {
+      {"file folder missing", false, false, false},
+      {"unencodable name", true, true, false},
+      {"complete", true, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / c.label;
+    const fs::path earlier = WriteFile(destination / "ZARVEL_Report.dotm", "earlier package");
+    RecordingView view;
+    SaveTo(view, destination, /*media=*/!c.fileFolder);
+    view.rows.push_back({"/in/Report.dotm", 1, 1});
+    if (c.fileFolder) FillFileFolder(FileFolder("/in/Report.dotm", 0));
+    if (c.unencodableName)
+      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "\xE6\x96\x87.xml", Bytes{1, 2, 3});
+    RunSave(view);
 
-  EXPECT_EQ(view.Log(), Concat({{{"/in/Report.dotm saving of file starts....\r\n", kBlack},
-                                 {"/in/Report.dotm saving of file failed....\r\n", kRed},
-                                 {kStars + "\r\n", kBlack}},
-                                SaveEndLines()}));
-  EXPECT_EQ(testsupport::ReadFileBytes(destination_ / "ZARVEL_Report.dotm"), earlier);
-  EXPECT_EQ(DestinationEntries(), std::vector<std::string>{"ZARVEL_Report.dotm"});
-}
-
-// A file the packer cannot add (a name the zip format cannot hold in its one-byte names) makes
-// the package incomplete: nothing partial may be left, and the earlier package stays.
-TEST_F(SaveJobTest, IncompletePackageIsAFailureAndLeavesNoPartialFile) {
-  const Bytes earlier = testsupport::ToBytes("an earlier good package");
-  testsupport::WriteFileBytes(destination_ / "ZARVEL_Report.dotm", earlier);
-  RecordingView view;
-  SaveTo(view, destination_);
-  AddRepairedRow(view, "/in/Report.dotm");
-  const fs::path folder = engine::FileFolderFor(engine::GetWorkingFolder(), "/in/Report.dotm", 0);
-  testsupport::WriteFileBytes(folder / "word" / "\xE6\x96\x87.xml", {1, 2, 3});
-  RunSave(view);
-
-  ASSERT_EQ(view.Log().size(), 5u);
-  EXPECT_EQ(view.Log()[1], (LogLine{"/in/Report.dotm saving of file failed....\r\n", kRed}));
-  EXPECT_EQ(testsupport::ReadFileBytes(destination_ / "ZARVEL_Report.dotm"), earlier);
-  EXPECT_EQ(DestinationEntries(), std::vector<std::string>{"ZARVEL_Report.dotm"});
-}
-
-TEST_F(SaveJobTest, SavingAgainReplacesTheEarlierPackage) {
-  testsupport::WriteFileBytes(destination_ / "ZARVEL_Report.dotm", testsupport::ToBytes("old"));
-  RecordingView view;
-  SaveTo(view, destination_);
-  AddRepairedRow(view, "/in/Report.dotm");
-  RunSave(view);
-  EXPECT_EQ(view.Log()[1], (LogLine{"/in/Report.dotm saving of file done....\r\n", kGreen}));
-  EXPECT_EQ(PartNamesOf(destination_ / "ZARVEL_Report.dotm").size(),
-            testsupport::SampleTemplateParts().size());
-  EXPECT_EQ(DestinationEntries(), std::vector<std::string>{"ZARVEL_Report.dotm"});
+    EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", c.saved), SaveEndLines()}));
+    EXPECT_EQ(EntryNames(destination), std::vector<std::string>{"ZARVEL_Report.dotm"});
+    if (c.saved) {
+      EXPECT_EQ(PartNamesOf(earlier).size(), testsupport::SampleTemplateParts().size());
+    } else {
+      EXPECT_EQ(ReadText(earlier), "earlier package");
+    }
+  }
 }
 
 }  // namespace

@@ -10,18 +10,9 @@ namespace {
 
 using WorkingFolderTest = JobTest;
 
-void Put(const fs::path& path, std::string_view content = "x") {
-  fs::create_directories(path.parent_path());
-  testsupport::WriteFileBytes(path, testsupport::ToBytes(content));
-}
-
-TEST_F(WorkingFolderTest, LivesInThePrivateTemporaryFolder) {
-  const fs::path expected =
-      Root() / ("brenvik-dotm-repair-" + std::to_string(::getuid())) / "DtmTmp";
-  EXPECT_EQ(engine::GetWorkingFolder(), expected);
-}
-
-TEST_F(WorkingFolderTest, FileFolderIsFileNamePlusIndex) {
+TEST_F(WorkingFolderTest, PrivateWorkingFolderAndFileFolderNames) {
+  EXPECT_EQ(engine::GetWorkingFolder(),
+            Root() / ("brenvik-dotm-repair-" + std::to_string(::getuid())) / "DtmTmp");
   const fs::path working = Root() / "DtmTmp";
   EXPECT_EQ(engine::FileFolderFor(working, "/home/u/docs/Report.dotm", 3),
             working / "Report.dotm3");
@@ -31,8 +22,8 @@ TEST_F(WorkingFolderTest, FileFolderIsFileNamePlusIndex) {
 
 TEST_F(WorkingFolderTest, DeleteFolderTreeEmptiesButKeepsTheFolder) {
   const fs::path top = Root() / "top";
-  Put(top / "a.xml");
-  Put(top / "word" / "media" / "image1.png");
+  WriteFile(top / "a.xml", "x");
+  WriteFile(top / "word" / "media" / "image1.png", "x");
   fs::create_directories(top / "empty" / "deeper");
   engine::DeleteFolderTree(top);
   EXPECT_TRUE(fs::is_directory(top));
@@ -46,7 +37,7 @@ TEST_F(WorkingFolderTest, DeleteFolderTreeEmptiesButKeepsTheFolder) {
 TEST_F(WorkingFolderTest, LinksAreRemovedAsLinksAndTheirTargetsStay) {
   const fs::path top = Root() / "top";
   const fs::path outside = Root() / "outside";
-  Put(outside / "keep.txt");
+  WriteFile(outside / "keep.txt", "x");
   fs::create_directories(top);
   fs::create_directory_symlink(outside, top / "folder_link");
   fs::create_symlink(outside / "keep.txt", top / "file_link");
@@ -63,12 +54,12 @@ TEST_F(WorkingFolderTest, LinksAreRemovedAsLinksAndTheirTargetsStay) {
 TEST_F(WorkingFolderTest, RenumberingFollowsTheRowsUp) {
   const fs::path working = Root() / "DtmTmp";
   // Rows A, B, C repaired; B (row 1) removed, its folder already deleted.
-  Put(working / "A.dotm0" / "a.xml", "A");
-  Put(working / "C.dotm2" / "c.xml", "C");
+  WriteFile(working / "A.dotm0" / "a.xml", "A");
+  WriteFile(working / "C.dotm2" / "c.xml", "C");
   const std::vector<std::string> after{"/x/A.dotm", "/x/C.dotm"};
   engine::RenumberFileFolders(working, after, 1);
-  EXPECT_EQ(testsupport::ReadFileBytes(working / "A.dotm0" / "a.xml"), testsupport::ToBytes("A"));
-  EXPECT_EQ(testsupport::ReadFileBytes(working / "C.dotm1" / "c.xml"), testsupport::ToBytes("C"));
+  EXPECT_EQ(ReadText(working / "A.dotm0" / "a.xml"), "A");
+  EXPECT_EQ(ReadText(working / "C.dotm1" / "c.xml"), "C");
   EXPECT_FALSE(fs::exists(working / "C.dotm2"));
 }
 
@@ -76,17 +67,15 @@ TEST_F(WorkingFolderTest, RenumberingSameNamesKeepsEachRowsOwnPackage) {
   const fs::path working = Root() / "DtmTmp";
   // Three rows named Report.dotm; row 0 removed. A leftover of the removed row's folder that
   // could not be deleted must not become row 0's folder.
-  Put(working / "Report.dotm0" / "leftover.xml", "removed row");
-  Put(working / "Report.dotm1" / "p.xml", "second");
-  Put(working / "Report.dotm3" / "p.xml", "fourth");  // row 2 was never repaired
+  WriteFile(working / "Report.dotm0" / "leftover.xml", "removed row");
+  WriteFile(working / "Report.dotm1" / "p.xml", "second");
+  WriteFile(working / "Report.dotm3" / "p.xml", "fourth");  // row 2 was never repaired
   const std::vector<std::string> after{"/b/Report.dotm", "/c/Report.dotm", "/d/Report.dotm"};
   engine::RenumberFileFolders(working, after, 0);
-  EXPECT_EQ(testsupport::ReadFileBytes(working / "Report.dotm0" / "p.xml"),
-            testsupport::ToBytes("second"));
+  EXPECT_EQ(ReadText(working / "Report.dotm0" / "p.xml"), "second");
   EXPECT_FALSE(fs::exists(working / "Report.dotm0" / "leftover.xml"));
   EXPECT_FALSE(fs::exists(working / "Report.dotm1"));
-  EXPECT_EQ(testsupport::ReadFileBytes(working / "Report.dotm2" / "p.xml"),
-            testsupport::ToBytes("fourth"));
+  EXPECT_EQ(ReadText(working / "Report.dotm2" / "p.xml"), "fourth");
   EXPECT_FALSE(fs::exists(working / "Report.dotm3"));
 }
 

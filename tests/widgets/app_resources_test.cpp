@@ -2,50 +2,43 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QSize>
 #include <QString>
+#include <vector>
 
 namespace {
 
-struct Artwork {
-  const char* name;
-  int width;
-  int height;
-};
-
-constexpr Artwork kArtwork[] = {
-    {"header_left.png", 842, 72},
-    {"header_fill.png", 100, 72},
-    {"footer_fill.png", 820, 62},
-    {"footer_left.png", 64, 62},
-    {"list_background.png", 850, 300},
-    {"list_states.png", 60, 20},
-    {"logo.png", 250, 50},
-    {"app_icon.png", 256, 256},
-    {"splash.png", 460, 260},
-    {"about_background.png", 360, 334},
-    {"btn_select.png", 24, 24},
-    {"btn_remove.png", 24, 24},
-    {"btn_repair.png", 24, 24},
-    {"btn_save.png", 24, 24},
-    {"btn_stop.png", 24, 24},
-    {"btn_exit.png", 24, 24},
-    {"btn_browse.png", 24, 24},
-    {"tb_select.png", 48, 48},
-    {"tb_remove.png", 48, 48},
-    {"tb_repair.png", 48, 48},
-    {"tb_browse.png", 48, 48},
-    {"tb_save.png", 48, 48},
-    {"tb_help.png", 48, 48},
-    {"tb_about.png", 48, 48},
+struct ArtworkOfOneSize {
+  QSize size;
+  std::vector<const char*> names;
 };
 
 TEST(AppResources, EveryPictureLoadsInItsAgreedSize) {
-  for (const Artwork& art : kArtwork) {
-    const QImage image(QStringLiteral(":/res/") + QString::fromLatin1(art.name));
-    SCOPED_TRACE(art.name);
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.width(), art.width);
-    EXPECT_EQ(image.height(), art.height);
+  const ArtworkOfOneSize kArtwork[] = {
+      {QSize(842, 72), {"header_left.png"}},
+      {QSize(100, 72), {"header_fill.png"}},
+      {QSize(820, 62), {"footer_fill.png"}},
+      {QSize(64, 62), {"footer_left.png"}},
+      {QSize(850, 300), {"list_background.png"}},
+      {QSize(60, 20), {"list_states.png"}},
+      {QSize(250, 50), {"logo.png"}},
+      {QSize(256, 256), {"app_icon.png"}},
+      {QSize(460, 260), {"splash.png"}},
+      {QSize(360, 334), {"about_background.png"}},
+      {QSize(24, 24),
+       {"btn_select.png", "btn_remove.png", "btn_repair.png", "btn_save.png", "btn_stop.png",
+        "btn_exit.png", "btn_browse.png"}},
+      {QSize(48, 48),
+       {"tb_select.png", "tb_remove.png", "tb_repair.png", "tb_browse.png", "tb_save.png",
+        "tb_help.png", "tb_about.png"}},
+  };
+  for (const ArtworkOfOneSize& size : kArtwork) {
+    for (const char* name : size.names) {
+      SCOPED_TRACE(name);
+      const QImage image(QStringLiteral(":/res/") + QString::fromLatin1(name));
+      ASSERT_FALSE(image.isNull());
+      EXPECT_EQ(image.size(), size.size);
+    }
   }
 }
 

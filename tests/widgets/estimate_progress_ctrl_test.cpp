@@ -8,6 +8,10 @@ namespace {
 
 const QDateTime kStart(QDate(2026, 3, 14), QTime(9, 30, 0));
 
+QRgb Rgb(const QImage& image, int x, int y) {
+  return image.pixel(x, y) & 0xFFFFFFu;
+}
+
 // A bar of a fixed size with a clock the test moves by hand.
 class EstimateProgressTest : public ::testing::Test {
  protected:
@@ -18,6 +22,14 @@ class EstimateProgressTest : public ::testing::Test {
   }
 
   QImage Paint() { return bar_.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+  // Sets the value, paints (the first paint above 0 takes the start), and paints again later.
+  QImage RunFor(int value, int seconds) {
+    bar_.setValue(value);
+    Paint();
+    now_ = now_.addSecs(seconds);
+    return Paint();
+  }
 
   QRgb Highlight() const { return bar_.palette().color(QPalette::Highlight).rgb() & 0xFFFFFFu; }
   QRgb ButtonFace() const { return bar_.palette().color(QPalette::Button).rgb() & 0xFFFFFFu; }
@@ -31,33 +43,30 @@ QString ExpectedText(const char* percent, const QDateTime& completion) {
          CEstimateProgressCtrl::TimeOfDayText(completion.time());
 }
 
-TEST_F(EstimateProgressTest, HalfWayAfterTenMinutesEndsTenMinutesFromNow) {
-  bar_.setValue(50);
-  Paint();  // the first paint above 0 takes the start
-  now_ = kStart.addSecs(600);
-  Paint();
+TEST_F(EstimateProgressTest, HalfWayAfterTenMinutesEndsTenMinutesFromNowUntilReset) {
+  RunFor(50, 600);
   EXPECT_EQ(bar_.EstimatedCompletion(), now_.addSecs(600));
   EXPECT_EQ(bar_.GetProgressText(), ExpectedText("50.00%", now_.addSecs(600)));
+
+  bar_.ResetEstimate();
+  EXPECT_TRUE(bar_.GetProgressText().isEmpty());
+  bar_.setValue(50);
+  Paint();  // new start: no time has elapsed in this run
+  EXPECT_EQ(bar_.EstimatedCompletion(), now_);
 }
 
 TEST_F(EstimateProgressTest, FullBarFillsTheWidthAndEndsNow) {
-  bar_.setValue(100);
-  Paint();
-  now_ = kStart.addSecs(300);
-  const QImage image = Paint();
+  const QImage image = RunFor(100, 300);
   EXPECT_EQ(bar_.EstimatedCompletion(), now_);
   EXPECT_TRUE(bar_.GetProgressText().startsWith(QStringLiteral("100.00% complete.")));
   for (int x : {0, 1, 598, 599}) {
-    EXPECT_EQ(image.pixel(x, 0) & 0xFFFFFFu, Highlight()) << x;
+    EXPECT_EQ(Rgb(image, x, 0), Highlight()) << x;
   }
 }
 
 TEST_F(EstimateProgressTest, ShowsTheTimeOfDayOnlyAcrossMidnight) {
   now_ = QDateTime(QDate(2026, 1, 1), QTime(23, 55, 0));
-  bar_.setValue(50);
-  Paint();
-  now_ = now_.addSecs(600);
-  Paint();
+  RunFor(50, 600);
   const QString text = bar_.GetProgressText();
   EXPECT_EQ(text, ExpectedText("50.00%", QDateTime(QDate(2026, 1, 2), QTime(0, 15, 0))));
   EXPECT_FALSE(text.contains(QStringLiteral("2026")));
@@ -69,10 +78,7 @@ TEST_F(EstimateProgressTest, TextIsEmptyUntilTheFirstEstimateThenKeepsIt) {
   bar_.setValue(0);
   Paint();
   EXPECT_TRUE(bar_.GetProgressText().isEmpty());
-  bar_.setValue(25);
-  Paint();
-  now_ = kStart.addSecs(60);
-  Paint();
+  RunFor(25, 60);
   const QDateTime estimate = bar_.EstimatedCompletion();
   EXPECT_EQ(estimate, kStart.addSecs(240));
   bar_.setValue(0);
@@ -80,18 +86,6 @@ TEST_F(EstimateProgressTest, TextIsEmptyUntilTheFirstEstimateThenKeepsIt) {
   Paint();
   EXPECT_EQ(bar_.EstimatedCompletion(), estimate);
   EXPECT_EQ(bar_.GetProgressText(), ExpectedText("0.00%", estimate));
-}
-
-TEST_F(EstimateProgressTest, ResetStartsANewMeasurement) {
-  bar_.setValue(50);
-  Paint();
-  now_ = kStart.addSecs(600);
-  Paint();
-  bar_.ResetEstimate();
-  EXPECT_TRUE(bar_.GetProgressText().isEmpty());
-  bar_.setValue(50);
-  Paint();  // new start: no time has elapsed in this run
-  EXPECT_EQ(bar_.EstimatedCompletion(), now_);
 }
 
 TEST_F(EstimateProgressTest, EmptyOrResetRangeDrawsNoProgress) {
@@ -102,23 +96,19 @@ TEST_F(EstimateProgressTest, EmptyOrResetRangeDrawsNoProgress) {
   const QImage image = Paint();
   EXPECT_EQ(bar_.Fraction(), 0.0);
   EXPECT_TRUE(bar_.GetProgressText().isEmpty());
-  EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFFu, ButtonFace());
+  EXPECT_EQ(Rgb(image, 0, 0), ButtonFace());
 }
 
 TEST_F(EstimateProgressTest, TextIsXoredOverBothPartsOfTheBar) {
-  bar_.setValue(50);
-  Paint();
-  now_ = kStart.addSecs(30);
-  const QImage image = Paint();
+  const QImage image = RunFor(50, 30);
   ASSERT_FALSE(bar_.GetProgressText().isEmpty());
 
-  const QRgb inverse = ~Highlight() & 0xFFFFFFu;
-  const QRgb overUnfilled = ButtonFace() ^ inverse;
+  const QRgb overUnfilled = ButtonFace() ^ (~Highlight() & 0xFFFFFFu);
   int whiteOverFilled = 0;
   int textOverUnfilled = 0;
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
-      const QRgb pixel = image.pixel(x, y) & 0xFFFFFFu;
+      const QRgb pixel = Rgb(image, x, y);
       if (x < 300) {
         ASSERT_TRUE(pixel == Highlight() || pixel == 0xFFFFFFu) << x << "," << y;
         whiteOverFilled += pixel == 0xFFFFFFu;
@@ -130,8 +120,8 @@ TEST_F(EstimateProgressTest, TextIsXoredOverBothPartsOfTheBar) {
   }
   EXPECT_GT(whiteOverFilled, 0);
   EXPECT_GT(textOverUnfilled, 0);
-  EXPECT_EQ(image.pixel(2, 1) & 0xFFFFFFu, Highlight());
-  EXPECT_EQ(image.pixel(597, 1) & 0xFFFFFFu, ButtonFace());
+  EXPECT_EQ(Rgb(image, 2, 1), Highlight());
+  EXPECT_EQ(Rgb(image, 597, 1), ButtonFace());
 }
 
 }  // namespace

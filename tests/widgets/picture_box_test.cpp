@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPainter>
 #include <QTemporaryDir>
 
 namespace {
@@ -12,11 +13,15 @@ QRgb Rgb(const QImage& image, int x, int y) {
 }
 
 // Pixel (x, y) of the pattern has red x and green y, so a drawn pixel names its source.
+QRgb PatternAt(int x, int y) {
+  return qRgb(x % 256, y % 256, 0x80) & 0xFFFFFFu;
+}
+
 QImage CoordinatePattern(int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x)
-      image.setPixel(x, y, qRgb(x % 256, y % 256, 0x80));
+      image.setPixel(x, y, PatternAt(x, y));
   }
   return image;
 }
@@ -36,13 +41,15 @@ class PictureBoxTest : public ::testing::Test {
     return box_.grab().toImage().convertToFormat(QImage::Format_RGB32);
   }
 
-  // Counts pixels that are not the button face inside the hint's area.
-  int InkInHintArea(const QImage& image) const {
-    const QRgb face = box_.palette().color(QPalette::Button).rgb() & 0xFFFFFFu;
+  QRgb Face() const { return box_.palette().color(QPalette::Button).rgb() & 0xFFFFFFu; }
+
+  // Counts pixels that are not the button face: in the whole image, or inside the hint's area.
+  int Ink(const QImage& image, bool hintAreaOnly) const {
+    const int edge = hintAreaOnly ? 1 : 0;
     int ink = 0;
-    for (int y = 20; y < image.height() - 1; ++y) {
-      for (int x = 10; x < image.width() - 1; ++x)
-        ink += Rgb(image, x, y) != face;
+    for (int y = hintAreaOnly ? 20 : 0; y < image.height() - edge; ++y) {
+      for (int x = hintAreaOnly ? 10 : 0; x < image.width() - edge; ++x)
+        ink += Rgb(image, x, y) != Face();
     }
     return ink;
   }
@@ -67,45 +74,29 @@ TEST_F(PictureBoxTest, HintTextsByIndex) {
   EXPECT_TRUE(CPictureBox::HintText(6).isEmpty());
 }
 
-TEST_F(PictureBoxTest, StartsCentredWithTheFirstHint) {
+TEST_F(PictureBoxTest, StartsCentredAndDrawsTheHintOnlyForAKnownIndex) {
   EXPECT_EQ(box_.DrawMode(), 1);
   EXPECT_EQ(box_.HintIndex(), 0);
-  EXPECT_FALSE(box_.HasImage());
-}
-
-TEST_F(PictureBoxTest, DrawsTheHintOnlyForAKnownIndex) {
-  box_.SetImage(QString(), 4);
-  EXPECT_FALSE(box_.HasImage());
-  EXPECT_GT(InkInHintArea(Paint(300, 120)), 0);
-  box_.SetImage(QString(), 6);
-  EXPECT_EQ(InkInHintArea(Paint(300, 120)), 0);
-  box_.SetImage(QString(), -1);
-  EXPECT_EQ(InkInHintArea(Paint(300, 120)), 0);
-}
-
-TEST_F(PictureBoxTest, FileThatIsNotAPictureDrawsNeitherPictureNorHint) {
-  const QString path = folder_.filePath(QStringLiteral("notes.png"));
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("this is plain text, not a picture\n");
-  file.close();
-
-  box_.SetImage(path, 4);
-  EXPECT_TRUE(box_.HasImage());
-  EXPECT_FALSE(box_.ImageLoaded());
-  const QImage image = Paint(300, 120);
-  const QRgb face = box_.palette().color(QPalette::Button).rgb() & 0xFFFFFFu;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x)
-      ASSERT_EQ(Rgb(image, x, y), face) << x << "," << y;
+  for (int hint : {4, 6, -1}) {
+    box_.SetImage(QString(), hint);
+    EXPECT_FALSE(box_.HasImage());
+    EXPECT_EQ(Ink(Paint(300, 120), true) > 0, hint == 4) << hint;
   }
 }
 
-TEST_F(PictureBoxTest, MissingFileCountsAsAFailedLoad) {
-  box_.SetImage(folder_.filePath(QStringLiteral("gone.png")), 3);
-  EXPECT_TRUE(box_.HasImage());
-  EXPECT_FALSE(box_.ImageLoaded());
-  EXPECT_EQ(InkInHintArea(Paint(200, 100)), 0);
+TEST_F(PictureBoxTest, FailedLoadDrawsNeitherPictureNorHint) {
+  QFile notAPicture(folder_.filePath(QStringLiteral("notes.png")));
+  ASSERT_TRUE(notAPicture.open(QIODevice::WriteOnly));
+  notAPicture.write("this is plain text, not a picture\n");
+  notAPicture.close();
+  for (const QString& path :
+       {notAPicture.fileName(), folder_.filePath(QStringLiteral("gone.png"))}) {
+    SCOPED_TRACE(path.toStdString());
+    box_.SetImage(path, 4);
+    EXPECT_TRUE(box_.HasImage());
+    EXPECT_FALSE(box_.ImageLoaded());
+    EXPECT_EQ(Ink(Paint(300, 120), false), 0);
+  }
 }
 
 TEST_F(PictureBoxTest, LoadedFileIsNotHeldOpen) {
@@ -134,13 +125,10 @@ TEST_F(PictureBoxTest, CentredModeCutsLargePictureOnBothSides) {
         const int ix = x - left;
         const int iy = y - top;
         if (ix < 0 || iy < 0 || ix >= c.imageW || iy >= c.imageH) continue;
-        ASSERT_EQ(Rgb(image, x, y), qRgb(ix % 256, iy % 256, 0x80) & 0xFFFFFFu) << x << "," << y;
+        ASSERT_EQ(Rgb(image, x, y), PatternAt(ix, iy)) << x << "," << y;
       }
     }
-    if (left > 0) {
-      EXPECT_EQ(Rgb(image, left - 1, top),
-                box_.palette().color(QPalette::Button).rgb() & 0xFFFFFFu);
-    }
+    if (left > 0) EXPECT_EQ(Rgb(image, left - 1, top), Face());
   }
 }
 
@@ -148,18 +136,14 @@ TEST_F(PictureBoxTest, TopLeftModeDrawsAtTheOrigin) {
   box_.SetDrawMode(0);
   box_.SetImage(SaveImage(CoordinatePattern(200, 100), QStringLiteral("t.png")), 4);
   const QImage image = Paint(100, 60);
-  EXPECT_EQ(Rgb(image, 0, 0), qRgb(0, 0, 0x80) & 0xFFFFFFu);
-  EXPECT_EQ(Rgb(image, 99, 59), qRgb(99, 59, 0x80) & 0xFFFFFFu);
+  EXPECT_EQ(Rgb(image, 0, 0), PatternAt(0, 0));
+  EXPECT_EQ(Rgb(image, 99, 59), PatternAt(99, 59));
 }
 
 TEST_F(PictureBoxTest, StretchedModeCoversTheWholeBox) {
   QImage quarters(40, 40, QImage::Format_RGB32);
   quarters.fill(Qt::red);
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 40; ++x) {
-      if (x >= 20 && y >= 20) quarters.setPixel(x, y, qRgb(0, 0, 255));
-    }
-  }
+  QPainter(&quarters).fillRect(20, 20, 20, 20, QColor(0, 0, 255));
   box_.SetDrawMode(2);
   box_.SetImage(SaveImage(quarters, QStringLiteral("q.png")), 4);
   const QImage image = Paint(300, 100);

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
+#include "tests/support/package_builder.h"
 #include "tests/support/zip_parse.h"
 
 namespace {
@@ -46,14 +46,9 @@ class CollectingSink final : public zip::DeflateSink {
 };
 
 std::string Text(std::size_t size, bool compressible) {
-  std::mt19937 random(3);
-  std::string text;
-  while (text.size() < size) {
-    text += compressible ? "<w:r><w:t>" + std::to_string(random() % 1000) + "</w:t></w:r>"
-                         : std::string(1, static_cast<char>(random()));
-  }
-  text.resize(size);
-  return text;
+  const auto bytes =
+      compressible ? testsupport::XmlLikeBytes(size, 3) : testsupport::NoiseBytes(size, 3);
+  return std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
 }
 
 TEST(DeflateEncoder, RoundTripsOverManyPiecesAndBuffers) {

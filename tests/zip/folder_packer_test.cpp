@@ -7,7 +7,6 @@
 #include <string>
 
 #include "tests/zip/test_files.h"
-#include "tests/support/zip_parse.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ using zip_test::TestFolder;
 
 std::map<std::string, std::string> PackedFiles(const std::filesystem::path& archive) {
   std::string error;
-  const auto parsed = zip_test::ParseArchive(zip_test::ReadFile(archive), &error);
+  const auto parsed = zip_test::ParseArchive(zip_test::ReadFileBytes(archive), &error);
   EXPECT_TRUE(parsed.has_value()) << error;
   std::map<std::string, std::string> files;
   if (!parsed) return files;
@@ -40,71 +39,64 @@ void MakeTree(const std::filesystem::path& root) {
   std::filesystem::create_directories(root / "empty" / "deeper");
 }
 
-TEST(FolderPacker, NestedTreeIsPackedUnderRelativeNames) {
-  TestFolder folder;
-  MakeTree(folder / "pkg");
-  zip::FolderPacker packer;
-  for (const std::string& root : {(folder / "pkg").string(), (folder / "pkg").string() + "/"}) {
-    SCOPED_TRACE(root);
-    ASSERT_EQ(packer.PackFolder(root, folder / "out.zip"), zip::kZipOk);
-    EXPECT_EQ(packer.FailedAdds(), 0u);
-    EXPECT_EQ(PackedFiles(folder / "out.zip"), kTree) << "no folder entries, names relative";
+class FolderPackerTest : public ::testing::Test {
+ protected:
+  std::filesystem::path Pkg() const { return m_folder / "pkg"; }
+  std::filesystem::path Out() const { return m_folder / "out.zip"; }
+
+  TestFolder m_folder;
+  zip::FolderPacker m_packer;
+};
+
+TEST_F(FolderPackerTest, NestedTreeIsPackedUnderRelativeNames) {
+  MakeTree(Pkg());
+  // With and without a trailing separator, and with the archive inside the packed folder
+  // (it is not packed into itself).
+  for (const auto& [root, archive] :
+       {std::pair{Pkg().string(), Out()}, std::pair{Pkg().string() + "/", Out()},
+        std::pair{Pkg().string(), Pkg() / "out.zip"}}) {
+    SCOPED_TRACE(archive.string() + " from " + root);
+    ASSERT_EQ(m_packer.PackFolder(root, archive), zip::kZipOk);
+    EXPECT_EQ(m_packer.FailedAdds(), 0u);
+    EXPECT_EQ(PackedFiles(archive), kTree) << "no folder entries, names relative";
   }
 }
 
-TEST(FolderPacker, EmptyFolderGivesAnEmptyArchive) {
-  TestFolder folder;
-  std::filesystem::create_directories(folder / "pkg" / "sub");
-  zip::FolderPacker packer;
-  EXPECT_EQ(packer.PackFolder(folder / "pkg", folder / "out.zip"), zip::kZipOk);
-  EXPECT_EQ(std::filesystem::file_size(folder / "out.zip"), 22u);
-  EXPECT_EQ(packer.PackFolder(folder / "missing", folder / "out2.zip"), zip::kZipOk);
-  EXPECT_EQ(std::filesystem::file_size(folder / "out2.zip"), 22u);
+TEST_F(FolderPackerTest, EmptyOrMissingFolderGivesAnEmptyArchive) {
+  std::filesystem::create_directories(Pkg() / "sub");
+  for (const char* name : {"pkg", "missing"}) {
+    EXPECT_EQ(m_packer.PackFolder(m_folder / name, m_folder / name += ".zip"), zip::kZipOk);
+    EXPECT_EQ(std::filesystem::file_size(m_folder / name += ".zip"), 22u) << name;
+  }
 }
 
-TEST(FolderPacker, ArchiveInAMissingFolderIsRefused) {
-  TestFolder folder;
-  MakeTree(folder / "pkg");
-  zip::FolderPacker packer;
-  EXPECT_EQ(packer.PackFolder(folder / "pkg", folder / "nowhere" / "out.zip"),
-            zip::kZipBadArgument);
-  EXPECT_FALSE(std::filesystem::exists(folder / "nowhere"));
+TEST_F(FolderPackerTest, ArchiveInAMissingFolderIsRefused) {
+  MakeTree(Pkg());
+  EXPECT_EQ(m_packer.PackFolder(Pkg(), m_folder / "nowhere" / "out.zip"), zip::kZipBadArgument);
+  EXPECT_FALSE(std::filesystem::exists(m_folder / "nowhere"));
 }
 
-TEST(FolderPacker, UnreadableFileIsLeftOut) {
+TEST_F(FolderPackerTest, UnreadableFileIsLeftOut) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
-  TestFolder folder;
-  MakeTree(folder / "pkg");
-  std::filesystem::permissions(folder / "pkg" / "word" / "document.xml",
-                               std::filesystem::perms::none);
-  zip::FolderPacker packer;
-  EXPECT_EQ(packer.PackFolder(folder / "pkg", folder / "out.zip"), zip::kZipOk);
-  EXPECT_EQ(packer.FailedAdds(), 1u);
+  MakeTree(Pkg());
+  std::filesystem::permissions(Pkg() / "word" / "document.xml", std::filesystem::perms::none);
+  EXPECT_EQ(m_packer.PackFolder(Pkg(), Out()), zip::kZipOk);
+  EXPECT_EQ(m_packer.FailedAdds(), 1u);
   auto expected = kTree;
   expected.erase("word/document.xml");
-  EXPECT_EQ(PackedFiles(folder / "out.zip"), expected);
+  EXPECT_EQ(PackedFiles(Out()), expected);
 }
 
-TEST(FolderPacker, LinksAndUnfitNamesAreLeftOut) {
-  TestFolder folder;
-  MakeTree(folder / "pkg");
-  zip_test::WriteFile(folder / "outside" / "secret.txt", "not part of the package");
-  std::filesystem::create_symlink(folder / "outside" / "secret.txt", folder / "pkg" / "link.xml");
-  std::filesystem::create_directory_symlink(folder / "outside", folder / "pkg" / "linked");
+TEST_F(FolderPackerTest, LinksAndUnfitNamesAreLeftOut) {
+  MakeTree(Pkg());
+  zip_test::WriteFile(m_folder / "outside" / "secret.txt", "not part of the package");
+  std::filesystem::create_symlink(m_folder / "outside" / "secret.txt", Pkg() / "link.xml");
+  std::filesystem::create_directory_symlink(m_folder / "outside", Pkg() / "linked");
   // A name of 260 narrow bytes does not fit the stored-name field.
-  zip_test::WriteFile(folder / "pkg" / "long" / std::string(255, 'n'), "x");
-  zip::FolderPacker packer;
-  EXPECT_EQ(packer.PackFolder(folder / "pkg", folder / "out.zip"), zip::kZipOk);
-  EXPECT_EQ(packer.FailedAdds(), 1u);
-  EXPECT_EQ(PackedFiles(folder / "out.zip"), kTree);
-}
-
-TEST(FolderPacker, ArchiveInsideThePackedFolderIsNotPackedIntoItself) {
-  TestFolder folder;
-  MakeTree(folder.Path());
-  zip::FolderPacker packer;
-  EXPECT_EQ(packer.PackFolder(folder.Path(), folder / "out.zip"), zip::kZipOk);
-  EXPECT_EQ(PackedFiles(folder / "out.zip"), kTree);
+  zip_test::WriteFile(Pkg() / "long" / std::string(255, 'n'), "x");
+  EXPECT_EQ(m_packer.PackFolder(Pkg(), Out()), zip::kZipOk);
+  EXPECT_EQ(m_packer.FailedAdds(), 1u);
+  EXPECT_EQ(PackedFiles(Out()), kTree);
 }
 
 }  // namespace

@@ -1,20 +1,41 @@
 // File-system helpers for the zip tests: a private temporary folder per test and whole-file
-// reads and writes.
+// writes; reads, deflate and archive parsing come from the shared test support.
 #pragma once
 
-#include <cstdint>
+#include <stdlib.h>
+
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "tests/support/package_builder.h"
+#include "tests/support/zip_parse.h"
 
 namespace zip_test {
+
+using testsupport::Bytes;
+using testsupport::ReadFileBytes;
 
 // A fresh folder below the system temporary folder, removed with everything in it at the end.
 class TestFolder {
  public:
-  TestFolder();
-  ~TestFolder();
+  TestFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zip-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+  }
+  ~TestFolder() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    // Tests may leave unreadable files or folders; give them back to the owner before removal.
+    for (auto it = fs::recursive_directory_iterator(m_path, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+    }
+    fs::remove_all(m_path, error);
+  }
   TestFolder(const TestFolder&) = delete;
   TestFolder& operator=(const TestFolder&) = delete;
 
@@ -26,8 +47,11 @@ class TestFolder {
 };
 
 // Writes bytes to path, creating parent folders.
-void WriteFile(const std::filesystem::path& path, std::string_view bytes);
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
-std::vector<std::uint8_t> BytesFromHex(std::string_view hex);
+inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
 
 }  // namespace zip_test
