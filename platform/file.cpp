@@ -18,7 +18,9 @@
 
 namespace platform {
 
-File::~File() { Close(); }
+File::~File() {
+  Close();
+}
 
 File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
@@ -136,13 +138,16 @@ std::string ErrorText(int error) {
   strerror_s(buffer, sizeof buffer, error);
   return buffer;
 #elif (_POSIX_C_SOURCE >= 200112L) && !_GNU_SOURCE
-  if (strerror_r(error, buffer, sizeof buffer) != 0) return "Unknown error " + std::to_string(error);
+  if (strerror_r(error, buffer, sizeof buffer) != 0)
+    return "Unknown error " + std::to_string(error);
   return buffer;
 #else
   return ::strerror_r(error, buffer, sizeof buffer);
 #endif
 }
 
-std::string LastErrorText() { return ErrorText(errno); }
+std::string LastErrorText() {
+  return ErrorText(errno);
+}
 
 }  // namespace platform

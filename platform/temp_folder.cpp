@@ -80,7 +80,8 @@ std::optional<TempFile> CreateTempFile(const std::filesystem::path& folder,
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name(prefix);
     auto number = generator();
-    for (int digit = 0; digit < 8; ++digit, number >>= 4) name += kHex[number & 0xF];
+    for (int digit = 0; digit < 8; ++digit, number >>= 4)
+      name += kHex[number & 0xF];
     name += ".tmp";
     TempFile temp;
     temp.path = folder / name;

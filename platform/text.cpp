@@ -68,7 +68,8 @@ char32_t DecodeUtf8(std::string_view text, size_t& i) {
 std::wstring WideFromUtf8(std::string_view utf8) {
   std::wstring out;
   out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) AppendWide(out, DecodeUtf8(utf8, i));
+  for (size_t i = 0; i < utf8.size();)
+    AppendWide(out, DecodeUtf8(utf8, i));
   return out;
 }
 
@@ -92,7 +93,8 @@ std::string Utf8FromWide(std::wstring_view wide) {
 std::wstring WideFromBytes(std::string_view bytes) {
   std::wstring out;
   out.reserve(bytes.size());
-  for (char b : bytes) out += static_cast<wchar_t>(static_cast<unsigned char>(b));
+  for (char b : bytes)
+    out += static_cast<wchar_t>(static_cast<unsigned char>(b));
   return out;
 }
 
