@@ -1,7 +1,5 @@
 #include "platform/text.h"
 
-#include <cwctype>
-
 namespace platform {
 namespace {
 
@@ -147,18 +145,6 @@ std::string_view FileNamePart(std::string_view path) {
   const size_t cut = path.rfind('/');
 #endif
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  const std::wstring wa = WideFromUtf8(a);
-  const std::wstring wb = WideFromUtf8(b);
-  if (wa.size() != wb.size()) return false;
-  for (size_t i = 0; i < wa.size(); ++i) {
-    if (std::towlower(static_cast<wint_t>(wa[i])) != std::towlower(static_cast<wint_t>(wb[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace platform

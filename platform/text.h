@@ -29,7 +29,4 @@ std::wstring WideFromPath(const std::filesystem::path& path);
 // and '/' on Windows); the whole text when it has none.
 std::string_view FileNamePart(std::string_view path);
 
-// Case-insensitive comparison of whole paths, as the file list compares them.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace platform
