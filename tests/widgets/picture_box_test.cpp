@@ -128,7 +128,9 @@ TEST_F(PictureBoxTest, CentredModeCutsLargePictureOnBothSides) {
         ASSERT_EQ(Rgb(image, x, y), PatternAt(ix, iy)) << x << "," << y;
       }
     }
-    if (left > 0) EXPECT_EQ(Rgb(image, left - 1, top), Face());
+    if (left > 0) {
+      EXPECT_EQ(Rgb(image, left - 1, top), Face());
+    }
   }
 }
 

@@ -39,10 +39,6 @@ class TesselListTest : public ::testing::Test {
     QApplication::sendEvent(list_.viewport(), &move);
   }
 
-  QRgb IconColour(int row) const {
-    return list_.topLevelItem(row)->icon(0).pixmap(20, 20).toImage().pixel(10, 10) & 0xFFFFFFu;
-  }
-
   CTesselListCtrl list_;
 };
 
@@ -54,7 +50,8 @@ TEST_F(TesselListTest, RowsShowTheirPathStateIconAndTooltip) {
   EXPECT_EQ(list_.RowImage(1), 2);
   EXPECT_EQ(list_.topLevelItem(1)->toolTip(0), QStringLiteral("/data/b.dotm"));
   list_.SetRowImage(1, 1);  // the icon is the strip's second square
-  EXPECT_EQ(IconColour(1), 0x00FF00u);
+  const QImage icon = list_.topLevelItem(1)->icon(0).pixmap(20, 20).toImage();
+  EXPECT_EQ(icon.pixel(10, 10) & 0xFFFFFFu, 0x00FF00u);
 }
 
 TEST_F(TesselListTest, DeletingShiftsLaterRowsAndBadRowsAreHarmless) {
@@ -73,13 +70,10 @@ TEST_F(TesselListTest, DeletingShiftsLaterRowsAndBadRowsAreHarmless) {
   EXPECT_EQ(list_.SelectionMark(), -1);
 }
 
-TEST_F(TesselListTest, NeverReordersRows) {
+TEST_F(TesselListTest, NeverReordersRowsAndReportsSelectedRowsInAscendingOrder) {
   list_.AddRow(QStringLiteral("/a/first.dotm"), 2);
   list_.sortByColumn(0, Qt::AscendingOrder);
   EXPECT_EQ(list_.RowText(4), QStringLiteral("/a/first.dotm"));
-}
-
-TEST_F(TesselListTest, SelectedRowsComeInAscendingOrder) {
   for (int row : {3, 0, 2}) {
     list_.topLevelItem(row)->setSelected(true);
   }
