@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/job_view.h"
-#include "engine/working_folder.h"
 #include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/job_texts.h"
-#include "engine/working_folder.h"
 #include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
@@ -13,9 +12,6 @@ using testsupport::SampleTemplatePackage;
 
 class RepairJobTest : public JobTest {
  protected:
-  static fs::path FileFolder(const std::string& package, int index) {
-    return engine::FileFolderFor(engine::GetWorkingFolder(), package, index);
-  }
   std::string Package(const fs::path& path, const Bytes& bytes = SampleTemplatePackage()) {
     return WriteFile(path, bytes).string();
   }

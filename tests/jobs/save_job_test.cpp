@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/job_texts.h"
-#include "engine/working_folder.h"
 #include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
@@ -15,10 +14,6 @@ class SaveJobTest : public JobTest {
     JobTest::SetUp();
     destination_ = Root() / "out";
     fs::create_directories(destination_);
-  }
-
-  static fs::path FileFolder(const std::string& package, int index) {
-    return engine::FileFolderFor(engine::GetWorkingFolder(), package, index);
   }
 
   // A row that the repair job marked repaired, with its file folder in place.
@@ -66,15 +61,7 @@ TEST_F(SaveJobTest, RepairedRowIsSavedAndUnrepairedRowIsRefused) {
                      {kStars + "\r\n", kBlack}},
                     SaveEndLines()}));
   EXPECT_EQ(EntryNames(destination_), std::vector<std::string>{"ZARVEL_Report.dotm"});
-  auto names = PartNamesOf(destination_ / "ZARVEL_Report.dotm");
-  std::vector<std::string> expectedNames;
-  for (auto [name, content] : testsupport::SampleTemplateParts()) {
-    std::replace(name.begin(), name.end(), '/', '\\');
-    expectedNames.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  std::sort(expectedNames.begin(), expectedNames.end());
-  EXPECT_EQ(names, expectedNames);
+  EXPECT_EQ(PartNamesOf(destination_ / "ZARVEL_Report.dotm"), SamplePartNames());
 
   const auto calls = view.Calls();
   ASSERT_GE(calls.size(), 9u);
@@ -216,7 +203,7 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
     EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", c.saved), SaveEndLines()}));
     EXPECT_EQ(EntryNames(destination), std::vector<std::string>{"ZARVEL_Report.dotm"});
     if (c.saved) {
-      EXPECT_EQ(PartNamesOf(earlier).size(), testsupport::SampleTemplateParts().size());
+      EXPECT_EQ(PartNamesOf(earlier), SamplePartNames());
     } else {
       EXPECT_EQ(ReadText(earlier), "earlier package");
     }
