@@ -103,7 +103,7 @@ TEST(RawInflate, EdgeCasesWholeAndInSmallSteps) {
 TEST(RawInflate, StreamOverManyInputChunks) {
   TestFolder folder;
   const auto path = folder / "big.bin";
-  const testsupport::Bytes content = testsupport::XmlLikeBytes(400000, 7);
+  const testsupport::Bytes content = testsupport::XmlLikeBytes(600000, 7);
   const auto compressed = testsupport::RawDeflate(content);
   ASSERT_GT(compressed.size(), 3u * 16384u);
   zip_test::WriteFile(path, std::string(compressed.begin(), compressed.end()));
