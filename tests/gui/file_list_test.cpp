@@ -71,7 +71,10 @@ class FileListTest : public QObject {
   std::unique_ptr<guitest::MessageRecorder> messages_;
   std::unique_ptr<guitest::DialogAnswers> dialogs_;
 
-  void Select(const QStringList& paths) { Select(paths); }
+  void Select(const QStringList& paths) {
+    dialogs_->openPaths = paths;
+    view_->OnSelectFiles();
+  }
 
  private slots:
   void init() {

@@ -32,8 +32,8 @@ QString Take(CMainFrame& frame) {
   const auto on = [v](const char* id) { return Find<QWidget>(v, id)->isEnabled(); };
   const auto shown = [v](const char* id) { return !Find<QWidget>(v, id)->isHidden(); };
   QString state;
-  for (bool bit : {bool(v->m_bCanSelect), bool(v->m_bCanRepair), bool(v->m_bCanSave)})
-    state += bit ? '1' : '0';
+  for (int flag : {int(v->m_bCanSelect), int(v->m_bCanRepair), int(v->m_bCanSave)})
+    state += QString::number(flag);
   state += ' ';
   for (const char* id : {ids::kBtnSelectFiles, ids::kBtnRecoverFiles, ids::kBtnRemoveFiles,
                          ids::kBtnSaveFiles, ids::kBtnBrowse})
