@@ -1,13 +1,17 @@
 // Repair and save through the window, end to end: the states on the way, the log, the
 // preview, the saved packages, and Stop.
+#include <unistd.h>
+
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <filesystem>
+#include <string>
 
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "engine/job_texts.h"
+#include "platform/temp_folder.h"
 #include "tests/gui/gui_test_support.h"
 #include "widgets/app_message_box.h"
 #include "widgets/picture_box.h"
@@ -230,6 +234,23 @@ class JobsTest : public QObject {
     QCOMPARE(messages_->Texts(), (QStringList{"Are you sure to stop the running process?",
                                               "Please select a valid folder path."}));
     QCOMPARE(Take(frame), kRepaired);
+  }
+
+  void refusedPrivateFolderIsExplainedAndNothingStarts() {
+    CMainFrame frame(215);
+    frame.show();
+    SelectSamples(frame, {"1.dotm"});
+    // Someone planted a link where the program's private folder belongs.
+    const fs::path privateFolder =
+        platform::SystemTempFolder() / ("brenvik-dotm-repair-" + std::to_string(::getuid()));
+    fs::remove_all(privateFolder);
+    fs::create_directory_symlink(scratch_->path().toStdString(), privateFolder);
+    frame.Action(app_ids::kIdRepairFiles)->trigger();
+    QCOMPARE(messages_->messages.size(), size_t(1));
+    QVERIFY(messages_->messages[0].text.startsWith(
+        "The private temporary folder of the program cannot be used:<br>"));
+    QCOMPARE(Take(frame), kListed);
+    fs::remove(privateFolder);
   }
 
   void closingTheFrameDuringAJobStopsAndJoinsIt() {
