@@ -93,4 +93,12 @@ class JobView {
   virtual bool ExtractMediaChecked() = 0;
 };
 
+// A log line about one package: its path exactly as listed, followed directly by the text.
+inline void LogForPackage(JobView& view, std::string_view package, std::string_view text,
+                          std::uint32_t colour = kLogBlack) {
+  std::string line(package);
+  line += text;
+  view.AppendLog(line, colour);
+}
+
 }  // namespace engine

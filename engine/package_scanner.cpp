@@ -134,16 +134,15 @@ bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, Scan
     view.MessageBox(platform::LastErrorText(), kAppCaption, kMbIconInformation);
     return false;
   }
-  const std::string path(packagePath);
-  view.AppendLog(path + std::string(kLogFileOpen), kLogBlack);
+  LogForPackage(view, packagePath, kLogFileOpen);
   const std::int64_t size = package.Size();
   if (size > 0 && package.Seek(0)) {
     ScanReader reader(package, static_cast<std::uint64_t>(size), bufferSize);
     ScanWindows(reader, scanList, param.pJobRunning);
   }
-  view.AppendLog(path + std::string(kLogFileExtracted), kLogBlack);
+  LogForPackage(view, packagePath, kLogFileExtracted);
   package.Close();
-  view.AppendLog(path + std::string(kLogFileClosed), kLogBlack);
+  LogForPackage(view, packagePath, kLogFileClosed);
   return true;
 }
 

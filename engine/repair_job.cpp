@@ -15,11 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void LogForPackage(JobView& view, const std::string& package, std::string_view text,
-                   std::uint32_t colour = kLogBlack) {
-  view.AppendLog(package + std::string(text), colour);
-}
-
 // The temporary folder of the "OPC" files; empty when the private folder is refused, and the
 // extraction then fails for every deflated part instead of writing into a shared folder.
 fs::path PartTempFolder() {

@@ -14,11 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void LogForPackage(JobView& view, const std::string& package, std::string_view text,
-                   std::uint32_t colour = kLogBlack) {
-  view.AppendLog(package + std::string(text), colour);
-}
-
 bool IsExistingFolder(const std::string& text) {
   if (text.empty()) return false;
   std::error_code ec;
