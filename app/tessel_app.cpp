@@ -1,6 +1,8 @@
 #include "app/tessel_app.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPointer>
 #include <QTimer>
 
@@ -27,6 +29,11 @@ bool CTesselMSOfficeDotmProjApp::InitInstance() {
   }
   look_ = StoredApplicationLook();
   frame_ = std::make_unique<CMainFrame>(look_);
+  // Without a window manager (a bare X server) maximising does nothing: size the frame to the
+  // screen first so that it fills it either way.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    frame_->resize(screen->availableGeometry().size());
+  }
   frame_->showMaximized();
   // The open dialog is the first thing the user meets, once the window is on screen.
   QPointer<CMainFrame> frame(frame_.get());
