@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/package_builder.h"
+
 namespace enginebench {
 namespace {
 
@@ -20,18 +22,6 @@ void Put16(Bytes& out, std::uint32_t value) {
 void Put32(Bytes& out, std::uint32_t value) {
   Put16(out, value & 0xFFFF);
   Put16(out, value >> 16);
-}
-
-Bytes Noise(std::size_t size, std::uint32_t seed) {
-  Bytes out(size);
-  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
-  for (auto& b : out) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    b = static_cast<std::uint8_t>(state >> 24);
-  }
-  return out;
 }
 
 // Word-processing XML: runs of tags with varying attribute values and words.
@@ -58,27 +48,13 @@ Bytes Xml(std::size_t size, std::uint32_t seed) {
   return Bytes(text.begin(), text.end());
 }
 
-Bytes RawDeflate(const Bytes& data, int level) {
-  z_stream stream{};
-  deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())));
-  stream.next_in = const_cast<Bytef*>(data.data());
-  stream.avail_in = static_cast<uInt>(data.size());
-  stream.next_out = out.data();
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
-
 class PackageWriter {
  public:
   explicit PackageWriter(const std::filesystem::path& path, bool descriptors)
       : out_(path, std::ios::binary | std::ios::trunc), descriptors_(descriptors) {}
 
   void Add(const std::string& name, const Bytes& content, std::uint16_t method, int level) {
-    const Bytes data = method == 8 ? RawDeflate(content, level) : content;
+    const Bytes data = method == 8 ? testsupport::RawDeflate(content, level) : content;
     const auto crc =
         static_cast<std::uint32_t>(crc32(0, content.data(), static_cast<uInt>(content.size())));
     const auto compressed = static_cast<std::uint32_t>(data.size());
@@ -185,7 +161,8 @@ bool GeneratePackage(const std::filesystem::path& path, const PackageLayout& lay
       const auto seed = static_cast<std::uint32_t>(1000 + images);
       // Images: half stored, half deflated (already compressed, so deflate cannot shrink them).
       writer.Add("word/media/image" + std::to_string(images + 1) + ".jpeg",
-                 Noise(layout.imageSize, seed), images % 2 == 0 ? 0 : 8, layout.level);
+                 testsupport::NoiseBytes(layout.imageSize, seed), images % 2 == 0 ? 0 : 8,
+                 layout.level);
       ++images;
     }
   }
