@@ -52,6 +52,18 @@ struct TextRange {
   int end;
 };
 
+// Which job reports a row's result.
+enum class JobKind { kRepair, kSave };
+
+// What became of one listed package in a job. The jobs report it once per row they finish, so
+// that callers (the command-line program's exit status, the tests) decide from outcomes and
+// never from log text.
+enum class RowResult {
+  kWhole,       // repaired or saved with every part whole
+  kIncomplete,  // repaired or saved, but some parts are cut short, damaged or lost
+  kFailed,      // not repaired, or not saved
+};
+
 class JobView {
  public:
   virtual ~JobView() = default;
@@ -91,6 +103,14 @@ class JobView {
   // Inputs the save job reads when it starts.
   virtual std::string DestinationText() = 0;  // empty while the path box shows its prompt
   virtual bool ExtractMediaChecked() = 0;
+
+  // The result of one row, once per row and job, after its last log line. Views that show
+  // everything through the log need not care.
+  virtual void RowFinished(JobKind job, int row, RowResult result) {
+    (void)job;
+    (void)row;
+    (void)result;
+  }
 };
 
 // A log line about one package: its path exactly as listed, followed directly by the text.
