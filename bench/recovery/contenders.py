@@ -1,0 +1,138 @@
+"""The programs the bench measures: each turns one damaged file into a repaired package and
+says which of its parts it holds to be not whole.
+
+A contender's `repair(case_path, out_folder)` returns an Outcome; it never raises for what the
+program under test does (a hang, a crash, no output), since those are figures too.
+"""
+import dataclasses
+import os
+import pathlib
+import re
+import subprocess
+import time
+import zipfile
+
+ANSI = re.compile(r"\x1b\[[0-9;]*m")
+# The log's verdicts on parts that are not whole, after "<package path> part <part name>".
+PART_VERDICTS = {
+    " is cut short....": "cut",
+    " is damaged....": "damaged",
+    " could not be recovered....": "lost",
+}
+
+
+@dataclasses.dataclass
+class Outcome:
+    status: str  # "saved", "no output", "timeout", "crashed", "unreadable"
+    package: pathlib.Path = None  # the repaired package, when one was written
+    marks: dict = dataclasses.field(default_factory=dict)  # part name -> "cut"/"damaged"/"lost"
+    exit_code: int = None
+    seconds: float = 0.0
+    log: str = ""
+
+
+def _run(command, timeout, env=None, cwd=None):
+    """(exit code or None on timeout, combined output, seconds)."""
+    start = time.monotonic()
+    try:
+        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              stdin=subprocess.DEVNULL, timeout=timeout, env=env, cwd=cwd)
+    except subprocess.TimeoutExpired as expired:
+        output = expired.output or b""
+        return None, output.decode("utf-8", "replace"), time.monotonic() - start
+    return done.returncode, done.stdout.decode("utf-8", "replace"), time.monotonic() - start
+
+
+def parse_part_verdicts(log, package_path):
+    """{part name: verdict} from the log lines "<package path> part <name> is cut short....",
+    "... is damaged...." and "... could not be recovered....". Names are compared with forward
+    slashes."""
+    marks = {}
+    prefix = f"{package_path} part "
+    for line in log.splitlines():
+        line = ANSI.sub("", line).rstrip("\r")
+        if not line.startswith(prefix):
+            continue
+        for suffix, verdict in PART_VERDICTS.items():
+            if line.endswith(suffix):
+                name = line[len(prefix):-len(suffix)].replace("\\", "/")
+                marks[name] = verdict
+    return marks
+
+
+class DotmRepair:
+    name = "dotm-repair"
+
+    def __init__(self, binary, timeout, temp_folder):
+        self.binary = str(binary)
+        self.timeout = timeout
+        self.env = dict(os.environ, TMPDIR=str(temp_folder))
+        self.env.pop("DOTM_REPAIR_TIMINGS", None)
+
+    def repair(self, case_path, out_folder):
+        out_folder.mkdir(parents=True, exist_ok=True)
+        code, log, seconds = _run([self.binary, "-o", str(out_folder), str(case_path)],
+                                  self.timeout, self.env)
+        outcome = Outcome("saved", exit_code=code, seconds=seconds, log=log)
+        if code is None:
+            outcome.status = "timeout"
+            return outcome
+        if code < 0:
+            outcome.status = "crashed"
+        package = out_folder / ("ZARVEL_" + case_path.name)
+        if package.is_file():
+            outcome.package = package
+        elif outcome.status == "saved":
+            outcome.status = "no output"
+        outcome.marks = parse_part_verdicts(log, str(case_path))
+        return outcome
+
+
+class SevenZipRezip:
+    """A general archiver as a user without this program would use it: extract with 7-Zip,
+    then zip the extracted files again. Files 7-Zip names in an error line ("ERROR: CRC Failed
+    : <name>", "ERROR: Data Error : <name>", ...) count as marked damaged: its user was told."""
+
+    name = "7z x + re-zip"
+    ERROR = re.compile(r"^ERROR: (.+?) : (.+)$")
+
+    def __init__(self, timeout):
+        self.timeout = timeout
+
+    def repair(self, case_path, out_folder):
+        extracted = out_folder / "extracted"
+        extracted.mkdir(parents=True, exist_ok=True)
+        code, log, seconds = _run(["7z", "x", "-y", "-bd", "-bso0", f"-o{extracted}",
+                                   str(case_path)], self.timeout)
+        outcome = Outcome("saved", exit_code=code, seconds=seconds, log=log)
+        if code is None:
+            outcome.status = "timeout"
+            return outcome
+        for line in log.splitlines():
+            match = self.ERROR.match(line.strip())
+            if match:
+                outcome.marks[match.group(2).replace("\\", "/")] = "damaged"
+        files = sorted(path for path in extracted.rglob("*") if path.is_file())
+        if not files:
+            outcome.status = "no output"
+            return outcome
+        package = out_folder / ("REZIP_" + case_path.name)
+        with zipfile.ZipFile(package, "w", zipfile.ZIP_DEFLATED) as archive:
+            for path in files:
+                # A destroyed name may not be UTF-8; the re-zipped name keeps what decodes.
+                name = os.fsencode(path.relative_to(extracted).as_posix())
+                archive.write(path, name.decode("utf-8", "replace"))
+        outcome.package = package
+        return outcome
+
+
+def find_binary(root, given=None):
+    """The dotm-repair to measure: the one given, else the first built one under root."""
+    if given:
+        return pathlib.Path(given)
+    for candidate in ("build/cli/dotm-repair", "build-release/cli/dotm-repair",
+                      "build/bin/dotm-repair"):
+        path = pathlib.Path(root, candidate)
+        if path.is_file() and os.access(path, os.X_OK):
+            return path
+    return None

@@ -1,0 +1,106 @@
+"""Judges: each looks at a contender's outcome for one damaged file and returns counts, which
+the tables sum per damage kind and per writer. A judge also names the columns it adds to the
+tables, so that another judge (a word processor opening the repaired package, say) adds its own
+columns without touching the others.
+"""
+import zipfile
+
+
+def survived_parts(source, damaged):
+    """The names of the source's parts whose record (local header with its name and extra field,
+    data, and descriptor when there is one) appears unchanged and contiguous in the damaged
+    bytes."""
+    return {record.name for record in source.layout.records
+            if source.layout.record_bytes(record) in damaged}
+
+
+def read_package(path):
+    """{name: bytes} of a repaired package, or None when Python's zipfile cannot read it.
+    Parts that cannot be read back (a bad CRC, a broken stream) are left out."""
+    try:
+        with zipfile.ZipFile(path) as archive:
+            parts = {}
+            for info in archive.infolist():
+                if info.is_dir():
+                    continue
+                try:
+                    parts[info.filename] = archive.read(info)
+                except (zipfile.BadZipFile, OSError, EOFError, ValueError):
+                    pass
+            return parts
+    except (zipfile.BadZipFile, OSError, EOFError, ValueError):
+        return None
+
+
+def _ratio(numerator, denominator):
+    return "-" if denominator == 0 else f"{numerator / denominator:.3f}"
+
+
+class PartsJudge:
+    """Compares every part of the repaired package with the original's bytes.
+
+    supplied: a `[Content_Types].xml` that is the program's own stored copy (byte for byte),
+    where the original's differs: put there by the program, so neither recovered nor a claim."""
+
+    name = "parts"
+    COLUMNS = [
+        ("files", lambda s: str(s["files"])),
+        ("survived", lambda s: str(s["survived"])),
+        ("exact", lambda s: str(s["exact"])),
+        ("ratio", lambda s: _ratio(s["exact"], s["survived"])),
+        ("beyond", lambda s: str(s["beyond"])),
+        ("false", lambda s: str(s["false"])),
+        ("marked", lambda s: str(s["marked"])),
+        ("hang", lambda s: str(s["timeout"])),
+        ("crash", lambda s: str(s["crashed"])),
+        ("no pkg", lambda s: str(s["no_package"])),
+    ]
+    KEYS = ("files", "survived", "exact", "beyond", "false", "marked", "timeout", "crashed",
+            "no_package")
+
+    def __init__(self, stored_content_types=None):
+        self.stored_content_types = stored_content_types
+
+    def judge(self, source, survived, outcome):
+        counts = dict.fromkeys(self.KEYS, 0)
+        counts["files"] = 1
+        counts["survived"] = len(survived)
+        details = {"lost": [], "false": [], "beyond": []}
+        counts["timeout"] = int(outcome.status == "timeout")
+        counts["crashed"] = int(outcome.status == "crashed")
+        parts = read_package(outcome.package) if outcome.package else None
+        if parts is None:
+            counts["no_package"] = int(outcome.status not in ("timeout", "crashed"))
+            details["lost"] = sorted(survived)
+            return counts, details
+        original = source.layout.parts
+        for name, data in parts.items():
+            exact = original.get(name) == data
+            if exact and name in survived:
+                counts["exact"] += 1
+            elif exact:
+                counts["beyond"] += 1
+                details["beyond"].append(name)
+            if name in outcome.marks:
+                counts["marked"] += 1
+            elif not exact and not self._supplied(name, data):
+                counts["false"] += 1
+                details["false"].append(name if name in original else name + " (not a part)")
+        details["lost"] = sorted(name for name in survived
+                                 if parts.get(name) != original[name])
+        return counts, details
+
+    def _supplied(self, name, data):
+        return name == "[Content_Types].xml" and data == self.stored_content_types
+
+    @staticmethod
+    def verdict(sums_by_kind, total):
+        """(met, text) for the target: at least 0.99 on every kind and no false claim."""
+        low = [kind for kind, sums in sums_by_kind.items()
+               if sums["survived"] and sums["exact"] / sums["survived"] < 0.99]
+        failing = []
+        if low:
+            failing.append("ratio below 0.99 for " + ", ".join(low))
+        if total["false"]:
+            failing.append(f"{total['false']} false claims")
+        return not failing, "; ".join(failing)
