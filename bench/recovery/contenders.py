@@ -8,6 +8,7 @@ import dataclasses
 import os
 import pathlib
 import re
+import signal
 import subprocess
 import time
 import zipfile
@@ -32,15 +33,20 @@ class Outcome:
 
 
 def _run(command, timeout, env=None, cwd=None):
-    """(exit code or None on timeout, combined output, seconds)."""
+    """(exit code or None on timeout, combined output, seconds). The program runs in a
+    session of its own, so that on a timeout it and anything it started end together."""
     start = time.monotonic()
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               stdin=subprocess.DEVNULL, env=env, cwd=cwd,
+                               start_new_session=True)
     try:
-        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              stdin=subprocess.DEVNULL, timeout=timeout, env=env, cwd=cwd)
-    except subprocess.TimeoutExpired as expired:
-        output = expired.output or b""
-        return None, output.decode("utf-8", "replace"), time.monotonic() - start
-    return done.returncode, done.stdout.decode("utf-8", "replace"), time.monotonic() - start
+        output, _ = process.communicate(timeout=timeout)
+        code = process.returncode
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        output, _ = process.communicate()
+        code = None
+    return code, output.decode("utf-8", "replace"), time.monotonic() - start
 
 
 def parse_part_verdicts(log, package_path):

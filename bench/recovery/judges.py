@@ -43,6 +43,7 @@ class PartsJudge:
     where the original's differs: put there by the program, so neither recovered nor a claim."""
 
     name = "parts"
+    TARGET = ">= 0.99 exact/survived on every kind, 0 false claims"
     COLUMNS = [
         ("files", lambda s: str(s["files"])),
         ("survived", lambda s: str(s["survived"])),
@@ -65,6 +66,7 @@ class PartsJudge:
         counts = dict.fromkeys(self.KEYS, 0)
         counts["files"] = 1
         counts["survived"] = len(survived)
+        counts["marked"] = len(outcome.marks)
         details = {"lost": [], "false": [], "beyond": []}
         counts["timeout"] = int(outcome.status == "timeout")
         counts["crashed"] = int(outcome.status == "crashed")
@@ -82,7 +84,7 @@ class PartsJudge:
                 counts["beyond"] += 1
                 details["beyond"].append(name)
             if name in outcome.marks:
-                counts["marked"] += 1
+                pass
             elif not exact and not self._supplied(name, data):
                 counts["false"] += 1
                 details["false"].append(name if name in original else name + " (not a part)")
@@ -104,3 +106,28 @@ class PartsJudge:
         if total["false"]:
             failing.append(f"{total['false']} false claims")
         return not failing, "; ".join(failing)
+
+
+class Panel:
+    """The judges of a run as one: their counts side by side, their columns one after the
+    other, and the target met only when every judge's is."""
+
+    def __init__(self, members):
+        self.members = list(members)
+        self.KEYS = tuple(key for judge in self.members for key in judge.KEYS)
+        self.COLUMNS = [column for judge in self.members for column in judge.COLUMNS]
+
+    def judge(self, source, survived, outcome):
+        counts, details = {}, {}
+        for member in self.members:
+            more_counts, more_details = member.judge(source, survived, outcome)
+            counts.update(more_counts)
+            details.update(more_details)
+        return counts, details
+
+    def verdict(self, sums_by_kind, total):
+        results = [member.verdict(sums_by_kind, total) for member in self.members]
+        return all(met for met, _ in results), "; ".join(why for met, why in results if not met)
+
+    def target(self):
+        return "; ".join(member.TARGET for member in self.members)
