@@ -166,10 +166,10 @@ WRITERS = {
 }
 
 
-def make_sources(data_folder, writers=None):
+def make_sources(data_folder, writers=None, documents=DOCUMENTS):
     """One Source per writer and document of tests/data."""
     sources = []
-    for document in DOCUMENTS:
+    for document in documents:
         real = pathlib.Path(data_folder, f"{document}.dotm").read_bytes()
         real_layout = layout.Layout(real)
         parts = [(record.name, real_layout.parts[record.name]) for record in real_layout.records]
