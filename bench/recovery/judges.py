@@ -15,8 +15,9 @@ def survived_parts(source, damaged):
 
 
 def read_package(path):
-    """{name: bytes} of a repaired package, or None when Python's zipfile cannot read it.
-    Parts that cannot be read back (a bad CRC, a broken stream) are left out."""
+    """{name: [bytes or None, ...]} of a repaired package (one item per entry of that name; None
+    for an entry that cannot be read back: a bad CRC, a broken stream), or None when Python's
+    zipfile cannot read the package at all."""
     try:
         with zipfile.ZipFile(path) as archive:
             parts = {}
@@ -24,9 +25,11 @@ def read_package(path):
                 if info.is_dir():
                     continue
                 try:
-                    parts[info.filename] = archive.read(info)
-                except (zipfile.BadZipFile, OSError, EOFError, ValueError):
-                    pass
+                    data = archive.read(info)
+                except (zipfile.BadZipFile, OSError, EOFError, ValueError,
+                        NotImplementedError):
+                    data = None
+                parts.setdefault(info.filename, []).append(data)
             return parts
     except (zipfile.BadZipFile, OSError, EOFError, ValueError):
         return None
@@ -39,8 +42,11 @@ def _ratio(numerator, denominator):
 class PartsJudge:
     """Compares every part of the repaired package with the original's bytes.
 
-    supplied: a `[Content_Types].xml` that is the program's own stored copy (byte for byte),
-    where the original's differs: put there by the program, so neither recovered nor a claim."""
+    A part is exact when it is in the package with the original's bytes; claimed whole when it
+    is in the package and the program did not say it was cut, damaged or lost; a false claim
+    when claimed whole and not exact (an entry that cannot be read back counts as not exact).
+    A `[Content_Types].xml` that is byte for byte the program's own stored copy is put there by
+    the program, not recovered, so it is not a claim."""
 
     name = "parts"
     TARGET = ">= 0.99 exact/survived on every kind, 0 false claims"
@@ -50,13 +56,14 @@ class PartsJudge:
         ("exact", lambda s: str(s["exact"])),
         ("ratio", lambda s: _ratio(s["exact"], s["survived"])),
         ("beyond", lambda s: str(s["beyond"])),
+        ("of all", lambda s: _ratio(s["exact"] + s["beyond"], s["parts"])),
         ("false", lambda s: str(s["false"])),
         ("marked", lambda s: str(s["marked"])),
         ("hang", lambda s: str(s["timeout"])),
         ("crash", lambda s: str(s["crashed"])),
         ("no pkg", lambda s: str(s["no_package"])),
     ]
-    KEYS = ("files", "survived", "exact", "beyond", "false", "marked", "timeout", "crashed",
+    KEYS = ("files", "parts", "survived", "exact", "beyond", "false", "marked", "timeout", "crashed",
             "no_package")
 
     def __init__(self, stored_content_types=None):
@@ -65,6 +72,7 @@ class PartsJudge:
     def judge(self, source, survived, outcome):
         counts = dict.fromkeys(self.KEYS, 0)
         counts["files"] = 1
+        counts["parts"] = len(source.layout.parts)
         counts["survived"] = len(survived)
         counts["marked"] = len(outcome.marks)
         details = {"lost": [], "false": [], "beyond": []}
@@ -76,24 +84,25 @@ class PartsJudge:
             details["lost"] = sorted(survived)
             return counts, details
         original = source.layout.parts
-        for name, data in parts.items():
-            exact = original.get(name) == data
-            if exact and name in survived:
-                counts["exact"] += 1
-            elif exact:
-                counts["beyond"] += 1
-                details["beyond"].append(name)
-            if name in outcome.marks:
-                pass
-            elif not exact and not self._supplied(name, data):
+        exact_names = set()
+        for name, copies in parts.items():
+            # A name saved twice is exact only when every copy is: a reader may take either.
+            exact = all(data == original.get(name) for data in copies)
+            if exact:
+                exact_names.add(name)
+                if name in survived:
+                    counts["exact"] += 1
+                else:
+                    counts["beyond"] += 1
+                    details["beyond"].append(name)
+            elif name not in outcome.marks and not self._supplied(name, copies):
                 counts["false"] += 1
                 details["false"].append(name if name in original else name + " (not a part)")
-        details["lost"] = sorted(name for name in survived
-                                 if parts.get(name) != original[name])
+        details["lost"] = sorted(survived - exact_names)
         return counts, details
 
-    def _supplied(self, name, data):
-        return name == "[Content_Types].xml" and data == self.stored_content_types
+    def _supplied(self, name, copies):
+        return name == "[Content_Types].xml" and copies == [self.stored_content_types]
 
     @staticmethod
     def verdict(sums_by_kind, total):
