@@ -59,12 +59,13 @@ class PartsJudge:
         ("of all", lambda s: _ratio(s["exact"] + s["beyond"], s["parts"])),
         ("false", lambda s: str(s["false"])),
         ("marked", lambda s: str(s["marked"])),
+        ("0 on loss", lambda s: str(s["success_on_loss"])),
         ("hang", lambda s: str(s["timeout"])),
         ("crash", lambda s: str(s["crashed"])),
         ("no pkg", lambda s: str(s["no_package"])),
     ]
-    KEYS = ("files", "parts", "survived", "exact", "beyond", "false", "marked", "timeout", "crashed",
-            "no_package")
+    KEYS = ("files", "parts", "survived", "exact", "beyond", "false", "marked",
+            "success_on_loss", "timeout", "crashed", "no_package")
 
     def __init__(self, stored_content_types=None):
         self.stored_content_types = stored_content_types
@@ -82,6 +83,7 @@ class PartsJudge:
         if parts is None:
             counts["no_package"] = int(outcome.status not in ("timeout", "crashed"))
             details["lost"] = sorted(survived)
+            counts["success_on_loss"] = int(outcome.exit_code == 0 and bool(survived))
             return counts, details
         original = source.layout.parts
         exact_names = set()
@@ -99,6 +101,8 @@ class PartsJudge:
                 counts["false"] += 1
                 details["false"].append(name if name in original else name + " (not a part)")
         details["lost"] = sorted(survived - exact_names)
+        counts["success_on_loss"] = int(outcome.exit_code == 0 and
+                                        bool(details["lost"] or details["false"]))
         return counts, details
 
     def _supplied(self, name, copies):
@@ -107,11 +111,15 @@ class PartsJudge:
     @staticmethod
     def verdict(sums_by_kind, total):
         """(met, text) for the target: at least 0.99 on every kind and no false claim."""
-        low = [kind for kind, sums in sums_by_kind.items()
-               if sums["survived"] and sums["exact"] / sums["survived"] < 0.99]
+        ratios = {kind: sums["exact"] / sums["survived"]
+                  for kind, sums in sums_by_kind.items() if sums["survived"]}
+        low = sorted((ratio, kind) for kind, ratio in ratios.items() if ratio < 0.99)
         failing = []
         if low:
-            failing.append("ratio below 0.99 for " + ", ".join(low))
+            shown = ", ".join(f"{kind} {ratio:.3f}" for ratio, kind in low[:5])
+            more = f" and {len(low) - 5} more" if len(low) > 5 else ""
+            failing.append(f"ratio below 0.99 on {len(low)} of {len(ratios)} kinds ({shown}"
+                           f"{more})")
         if total["false"]:
             failing.append(f"{total['false']} false claims")
         return not failing, "; ".join(failing)
