@@ -44,12 +44,14 @@ class Layout:
             raise ValueError("no end of central directory")
         self.central_directory = struct.unpack_from("<I", data, end + 16)[0]
         self.end_of_central_directory = end
-        zip64_end = data.rfind(b"PK\x06\x06")
-        if zip64_end >= 0:
+        if end >= 20 and data[end - 20:end - 16] == b"PK\x06\x07":  # the zip64 end locator
+            zip64_end = struct.unpack_from("<Q", data, end - 12)[0]
             self.central_directory = struct.unpack_from("<Q", data, zip64_end + 48)[0]
         for info in infos:
             self.records.append(_record(data, info))
         self.records.sort(key=lambda record: record.start)
+        if self.records and self.records[0].start != 0:
+            raise ValueError("bytes before the first part")
         for before, after in zip(self.records, self.records[1:]):
             if before.end != after.start:
                 raise ValueError(f"gap or overlap after {before.name}")
@@ -60,8 +62,8 @@ class Layout:
         return self.data[record.start:record.end]
 
     def size_fields(self, record: Record):
-        """(offset, width) of the local header's size fields, compressed then uncompressed: the
-        32-bit ones, or the zip64 extra field's 64-bit ones when the 32-bit ones are 0xFFFFFFFF."""
+        """(offset, width) of the local header's size fields: the two 32-bit ones, or the zip64
+        extra field's 64-bit ones when the 32-bit ones are 0xFFFFFFFF."""
         fields = []
         if record.zip64:
             extra = self.data[record.name_end:record.data_start]

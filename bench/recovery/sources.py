@@ -134,6 +134,7 @@ def _info_zip_pipe(parts):
                                    stdout=subprocess.PIPE)
         data = subprocess.run(["cat"], stdin=zip_run.stdout, capture_output=True,
                               check=True).stdout
+        zip_run.stdout.close()
         if zip_run.wait() != 0:
             raise RuntimeError("zip failed")
         return data
@@ -141,17 +142,14 @@ def _info_zip_pipe(parts):
 
 def _seven_zip(parts):
     with tempfile.TemporaryDirectory() as folder:
-        _files_on_disk(parts, folder)
-        listing = pathlib.Path(folder, "..", pathlib.Path(folder).name + ".list")
+        files = pathlib.Path(folder, "parts")
+        _files_on_disk(parts, files)
+        listing = pathlib.Path(folder, "list")
         listing.write_text("\n".join(name for name, _ in parts) + "\n")
-        archive = pathlib.Path(folder, "..", pathlib.Path(folder).name + ".zip").resolve()
-        try:
-            subprocess.run(["7z", "a", "-tzip", "-bd", "-y", str(archive), f"@{listing}"],
-                           cwd=folder, check=True, capture_output=True)
-            return archive.read_bytes()
-        finally:
-            listing.unlink(missing_ok=True)
-            archive.unlink(missing_ok=True)
+        archive = pathlib.Path(folder, "out.zip")
+        subprocess.run(["7z", "a", "-tzip", "-bd", "-y", str(archive), f"@{listing}"],
+                       cwd=files, check=True, capture_output=True)
+        return archive.read_bytes()
 
 
 WRITERS = {
