@@ -5,6 +5,8 @@ columns without touching the others.
 """
 import zipfile
 
+MOST_PART_BYTES = 64 << 20
+
 
 def survived_parts(source, damaged):
     """The names of the source's parts whose record (local header with its name and extra field,
@@ -25,6 +27,9 @@ def read_package(path):
                 if info.is_dir():
                     continue
                 try:
+                    # Far larger than any source part: not one of them, and not worth reading.
+                    if info.file_size > MOST_PART_BYTES:
+                        raise ValueError("entry too large")
                     data = archive.read(info)
                 except (zipfile.BadZipFile, OSError, EOFError, ValueError,
                         NotImplementedError):
