@@ -40,7 +40,7 @@ def read_package(path):
         return None
 
 
-def _ratio(numerator, denominator):
+def ratio(numerator, denominator):
     return "-" if denominator == 0 else f"{numerator / denominator:.3f}"
 
 
@@ -59,9 +59,9 @@ class PartsJudge:
         ("files", lambda s: str(s["files"])),
         ("survived", lambda s: str(s["survived"])),
         ("exact", lambda s: str(s["exact"])),
-        ("ratio", lambda s: _ratio(s["exact"], s["survived"])),
+        ("ratio", lambda s: ratio(s["exact"], s["survived"])),
         ("beyond", lambda s: str(s["beyond"])),
-        ("of all", lambda s: _ratio(s["exact"] + s["beyond"], s["parts"])),
+        ("of all", lambda s: ratio(s["exact"] + s["beyond"], s["parts"])),
         ("false", lambda s: str(s["false"])),
         ("marked", lambda s: str(s["marked"])),
         ("0 on loss", lambda s: str(s["success_on_loss"])),
