@@ -81,7 +81,7 @@ class PartsJudge:
         counts["parts"] = len(source.layout.parts)
         counts["survived"] = len(survived)
         counts["marked"] = len(outcome.marks)
-        details = {"lost": [], "false": [], "beyond": []}
+        details = {"lost": [], "false": [], "beyond": [], "supplied": []}
         counts["timeout"] = int(outcome.status == "timeout")
         counts["crashed"] = int(outcome.status == "crashed")
         parts = read_package(outcome.package) if outcome.package else None
@@ -102,7 +102,9 @@ class PartsJudge:
                 else:
                     counts["beyond"] += 1
                     details["beyond"].append(name)
-            elif name not in outcome.marks and not self._supplied(name, copies):
+            elif self._supplied(name, copies):
+                details["supplied"].append(name)
+            elif name not in outcome.marks:
                 counts["false"] += 1
                 details["false"].append(name if name in original else name + " (not a part)")
         details["lost"] = sorted(survived - exact_names)
