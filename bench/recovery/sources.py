@@ -71,6 +71,16 @@ def _python_stream(parts, method, zip64=False):
     return bytes(sink.buffer)
 
 
+def _python_seekable(parts, method):
+    """Sizes and CRC in every local header, no descriptors: what a writer that can seek back
+    (Word among them) leaves."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w") as archive:
+        for name, data in parts:
+            archive.writestr(zipfile.ZipInfo(name, FIXED_DATE), data, compress_type=method)
+    return out.getvalue()
+
+
 def _embedded_workbook():
     """A small .xlsx-like package, as a template with an embedded worksheet holds: written
     seekable and deflated, with sizes in its local headers and its own central directory. Its
@@ -159,6 +169,8 @@ WRITERS = {
                                                     zip64=True),
     "stored-descriptors": lambda parts: _python_stream(
         _with_embedded_workbook(_word_order(parts)), zipfile.ZIP_STORED),
+    "stored-sized": lambda parts: _python_seekable(_with_embedded_workbook(_word_order(parts)),
+                                                   zipfile.ZIP_STORED),
     "info-zip-pipe": lambda parts: _info_zip_pipe(_word_order(parts)),
     "7zip": lambda parts: _seven_zip(_word_order(parts)),
 }
