@@ -73,7 +73,7 @@ def _python_stream(parts, method, zip64=False):
 
 def _python_seekable(parts, method):
     """Sizes and CRC in every local header, no descriptors: what a writer that can seek back
-    (Word among them) leaves."""
+    to the header leaves."""
     out = io.BytesIO()
     with zipfile.ZipFile(out, "w") as archive:
         for name, data in parts:
