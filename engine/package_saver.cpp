@@ -50,14 +50,15 @@ bool SavePackage(const fs::path& fileFolder, const fs::path& target) {
   // A missing file folder would give an empty package that claims to be the repaired file.
   if (!IsRealFolder(fileFolder)) return false;
   const std::string prefix = "." + platform::Utf8FromPath(target.filename()) + ".";
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  auto created = platform::CreateTempFile(folder, prefix);
+  auto created = platform::CreateTempFile(target.parent_path(), prefix);
   if (!created) return false;
-  created->file.Close();
-  TemporaryPackage temporary(std::move(created->path));
+  TemporaryPackage temporary(created->path);
 
+  // The packer writes into the file exactly as it was created: reopening it by name would
+  // follow whatever stands under that name by then.
   zip::FolderPacker packer;
-  const std::uint32_t result = packer.PackFolder(fileFolder, temporary.Path());
+  const std::uint32_t result =
+      packer.PackFolder(fileFolder, std::move(created->file), temporary.Path());
   if (result != zip::kZipOk || packer.FailedAdds() > 0) return false;
   return temporary.MoveOnto(target);
 }

@@ -16,8 +16,17 @@ bool IsSeparator(wchar_t c) {
 
 std::uint32_t FolderPacker::PackFolder(const std::filesystem::path& folder,
                                        const std::filesystem::path& archivePath) {
+  return PackInto(folder, ZipWriterCreate(archivePath), archivePath);
+}
+
+std::uint32_t FolderPacker::PackFolder(const std::filesystem::path& folder, platform::File archive,
+                                       const std::filesystem::path& archivePath) {
+  return PackInto(folder, ZipWriterCreate(std::move(archive)), archivePath);
+}
+
+std::uint32_t FolderPacker::PackInto(const std::filesystem::path& folder, ZipHandlePtr handle,
+                                     const std::filesystem::path& archivePath) {
   m_nFailedAdds = 0;
-  ZipHandlePtr handle = ZipWriterCreate(archivePath);
   m_nRootLength = platform::WideFromPath(folder).size();
   if (!handle) return kZipBadArgument;
   m_archivePath = archivePath;

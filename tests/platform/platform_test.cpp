@@ -111,6 +111,18 @@ TEST_F(PrivateFolder, TemporaryFilesAreNewOwnerOnlyAndUnique) {
   EXPECT_FALSE(platform::CreateTempFile(root_ / "missing", "OPC").has_value());
 }
 
+// An empty folder would put the file in whatever the current directory happens to be.
+TEST_F(PrivateFolder, TemporaryFileNeedsAFolder) {
+  const fs::path here = root_ / "current";
+  fs::create_directories(here);
+  const fs::path before = fs::current_path();
+  fs::current_path(here);
+  const bool created = platform::CreateTempFile(fs::path(), "OPC").has_value();
+  fs::current_path(before);
+  EXPECT_FALSE(created);
+  EXPECT_TRUE(fs::is_empty(here));
+}
+
 TEST_F(PrivateFolder, FilesReadWriteAndRefuseFolders) {
   platform::File file;
   ASSERT_TRUE(file.Open(root_ / "f.bin", platform::File::Mode::kCreateTruncate));
