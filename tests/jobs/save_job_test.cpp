@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/job_texts.h"
+#include "engine/media_lookup.h"
 #include "tests/jobs/job_test_fixture.h"
+#include "tests/support/zip_parse.h"
 
 namespace jobstest {
 namespace {
@@ -207,6 +209,43 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
     } else {
       EXPECT_EQ(ReadText(earlier), "earlier package");
     }
+  }
+}
+
+// "x1" in row 1 and "x" in row 11 once shared the file folder "x11": repaired, previewed and
+// saved, each package keeps its own parts.
+TEST_F(SaveJobTest, FileNamesEndingInDigitsKeepTheirOwnPackages) {
+  RecordingView view;
+  for (int row = 0; row < 12; ++row) {
+    const std::string name = row == 1 ? "x1" : row == 11 ? "x" : "p" + std::to_string(row) + "_";
+    testsupport::PackageBuilder builder;
+    for (const auto& [part, content] : testsupport::SampleTemplateParts())
+      builder.Add({.name = part, .content = content});
+    builder.AddDeflated("customXml/row.xml", "row " + std::to_string(row));
+    const fs::path package =
+        WriteFile(fs::path("in") / std::to_string(row) / name, builder.Build());
+    view.rows.push_back({package.string(), engine::kRowNotRepaired, engine::kRowListed});
+  }
+  RunRepair(view);
+  SaveTo(view, destination_);
+  RunSave(view);
+
+  for (int row : {1, 11}) {
+    SCOPED_TRACE(row);
+    const std::string& package = view.rows[static_cast<std::size_t>(row)].text;
+    const fs::path fileFolder = FileFolder(package, row);
+    const auto preview = engine::LookupPreview(engine::GetWorkingFolder(), package, row);
+    EXPECT_EQ(preview.path.rfind(fileFolder.string() + "/", 0), 0u) << preview.path;
+    std::string error;
+    const auto saved = zip_test::ParseArchive(
+        testsupport::ReadFileBytes(destination_ /
+                                   ("ZARVEL_" + fs::path(package).filename().string())),
+        &error);
+    ASSERT_TRUE(saved.has_value()) << error;
+    const auto rowPart = std::find_if(saved->entries.begin(), saved->entries.end(),
+                                      [](const auto& e) { return e.name == "customXml/row.xml"; });
+    ASSERT_NE(rowPart, saved->entries.end());
+    EXPECT_EQ(rowPart->content, "row " + std::to_string(row));
   }
 }
 
