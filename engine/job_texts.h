@@ -22,6 +22,7 @@ inline constexpr std::string_view kLogNotRepaired = " not Repaired....\r\n";
 inline constexpr std::string_view kLogSaveStarts = " saving of file starts....\r\n";
 inline constexpr std::string_view kLogNoMedia = " no media content is present in the file....\r\n";
 inline constexpr std::string_view kLogMediaDone = " Media extraction is done....\r\n";
+inline constexpr std::string_view kLogMediaFailed = " Media extraction failed....\r\n";
 inline constexpr std::string_view kLogSaveDone = " saving of file done....\r\n";
 inline constexpr std::string_view kLogSaveFailed = " saving of file failed....\r\n";
 inline constexpr std::string_view kLogCannotSave = " cannot be saved,as it is not Repaired.\r\n";

@@ -33,24 +33,40 @@ std::string WithTrailingSeparator(std::string text) {
   return text;
 }
 
-// Copies the package's images into "<file name>_MediaContent" beside the saved package, and
-// tells in the log whether there were any; an empty media folder is not left behind.
-void SaveMedia(JobView& view, const std::string& package, const fs::path& fileFolder,
+// Copies the package's images into "<file name>_MediaContent" beside the saved package and
+// tells in the log whether they got there. Only a folder this call made is removed again (when
+// no image needed it); a file, a link or a folder of the user's under that name stays as it is.
+// True unless images were wanted there and did not arrive.
+bool SaveMedia(JobView& view, const std::string& package, const fs::path& fileFolder,
                const std::string& mediaFolderText) {
   const fs::path mediaFolder = platform::PathFromUtf8(mediaFolderText);
   std::error_code ec;
-  fs::create_directory(mediaFolder, ec);
-  const int copied = CopyMediaFiles(fileFolder, mediaFolder);
-  if (copied == 0) {
-    fs::remove(mediaFolder, ec);  // removes it only when empty
-    LogForPackage(view, package, kLogNoMedia);
-  } else {
-    LogForPackage(view, package, kLogMediaDone);
+  const fs::file_type existing = fs::symlink_status(mediaFolder, ec).type();
+  bool made = false;
+  if (existing == fs::file_type::not_found) {
+    made = fs::create_directory(mediaFolder, ec) && !ec;
   }
+  if (!made && existing != fs::file_type::directory) {
+    LogForPackage(view, package, kLogMediaFailed, kLogRed);
+    return false;
+  }
+  const MediaCount count = CopyMediaFiles(fileFolder, mediaFolder);
+  // fs::remove takes a folder only when it is empty.
+  if (made && count.copied == 0) fs::remove(mediaFolder, ec);
+  if (count.found == 0) {
+    LogForPackage(view, package, kLogNoMedia);
+    return true;
+  }
+  if (count.copied < count.found) {
+    LogForPackage(view, package, kLogMediaFailed, kLogRed);
+    return false;
+  }
+  LogForPackage(view, package, kLogMediaDone);
+  return true;
 }
 
-void SaveRepairedRow(const JobThreadParam& param, int row, const std::string& package,
-                     const std::string& destination) {
+RowResult SaveRepairedRow(const JobThreadParam& param, int row, const std::string& package,
+                          const std::string& destination) {
   JobView& view = *param.pView;
   LogForPackage(view, package, kLogSaveStarts);
   const std::string fileName(platform::FileNamePart(package));
@@ -60,12 +76,15 @@ void SaveRepairedRow(const JobThreadParam& param, int row, const std::string& pa
   // saved file; an older saved package of the same name then stays as it was.
   if (param.workingFolder.empty() || !SavePackage(fileFolder, target)) {
     LogForPackage(view, package, kLogSaveFailed, kLogRed);
-    return;
+    return RowResult::kFailed;
   }
+  bool whole = true;
   if (view.ExtractMediaChecked()) {
-    SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent");
+    // Images asked for and missing leave the row short of what the user wanted.
+    whole = SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent");
   }
   LogForPackage(view, package, kLogSaveDone, kLogGreen);
+  return whole ? RowResult::kWhole : RowResult::kIncomplete;
 }
 
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
@@ -75,6 +94,7 @@ void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
     LogForPackage(view, package, kLogNotSaved, kLogRed);
     view.AppendLog(kLogStarLine, kLogBlack);
     view.SetRowData(row, kRowNotRepaired);
+    view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
   }
 }
 
@@ -136,16 +156,18 @@ int SaveWorker(const JobThreadParam* param) {
 
   for (int row = 0; row < rowCount; ++row) {
     const std::string package = view.RowText(row);
+    RowResult result = RowResult::kFailed;
     if (view.RowData(row) == kRowRepaired) {
       if (param->pJobRunning->load() == 0) {
         MarkStoppedRows(view, row, rowCount);
         break;
       }
-      SaveRepairedRow(*param, row, package, destination);
+      result = SaveRepairedRow(*param, row, package, destination);
     } else {
       LogForPackage(view, package, kLogCannotSave, kLogRed);
     }
     view.AppendLog(kLogStarLine, kLogBlack);
+    view.RowFinished(JobKind::kSave, row, result);
     view.SetProgressPos(ProgressBar::kTotal, row + 1);
   }
   FinishSaveJob(*param, rowCount, shown);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
 #include "tests/jobs/job_test_fixture.h"
@@ -33,12 +35,19 @@ class SaveJobTest : public JobTest {
   fs::path destination_;
 };
 
-// A row's save lines: starts, the notes (black), then done (green) or failed (red), then stars.
+// A line between "starts" and "done": black unless given a colour.
+struct Note {
+  Note(const char* line, std::uint32_t lineColour = kBlack) : text(line), colour(lineColour) {}
+  const char* text;
+  std::uint32_t colour;
+};
+
+// A row's save lines: starts, the notes, then done (green) or failed (red), then stars.
 std::vector<LogLine> RowLines(const std::string& p, bool saved,
-                              std::initializer_list<const char*> notes = {}) {
+                              std::initializer_list<Note> notes = {}) {
   std::vector<LogLine> lines{{p + " saving of file starts....\r\n", kBlack}};
-  for (const char* note : notes)
-    lines.push_back({p + note, kBlack});
+  for (const Note& note : notes)
+    lines.push_back({p + note.text, note.colour});
   lines.push_back(saved ? LogLine{p + " saving of file done....\r\n", kGreen}
                         : LogLine{p + " saving of file failed....\r\n", kRed});
   lines.push_back({kStars + "\r\n", kBlack});
@@ -85,6 +94,9 @@ TEST_F(SaveJobTest, RepairedRowIsSavedAndUnrepairedRowIsRefused) {
   EXPECT_EQ(view.barPos[engine::ProgressBar::kTotal], 2);
   EXPECT_EQ(running_.load(), 0);
   EXPECT_EQ(view.rows[0].data, 1);  // saving keeps the repair for another save
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                     {engine::JobKind::kSave, 0, engine::RowResult::kWhole},
+                                     {engine::JobKind::kSave, 1, engine::RowResult::kFailed}}));
 }
 
 TEST_F(SaveJobTest, MediaWanted) {
@@ -122,6 +134,76 @@ TEST_F(SaveJobTest, MediaWanted) {
     if (!c.media.empty()) {
       EXPECT_EQ(EntryNames(destination / "Report.dotm_MediaContent"), c.media);
     }
+  }
+}
+
+// What stands under "<name>_MediaContent" and was not made by this save is never deleted, and
+// the log says when the images did not get there.
+TEST_F(SaveJobTest, MediaFolderThatIsNotOursIsKept) {
+  const Note failed{" Media extraction failed....\r\n", kRed};
+  const Note none{" no media content is present in the file....\r\n"};
+  const Note done{" Media extraction is done....\r\n"};
+  using Step = std::function<void(const fs::path& media, const fs::path& elsewhere)>;
+  const struct {
+    const char* label;
+    bool images;
+    Note note;
+    engine::RowResult result;
+    Step arrange, check;
+  } cases[] = {
+      {"a file of the user's", true, failed, engine::RowResult::kIncomplete,
+       [this](const fs::path& media, const fs::path&) { WriteFile(media, "the user's notes"); },
+       [](const fs::path& media, const fs::path&) {
+         EXPECT_EQ(ReadText(media), "the user's notes");
+       }},
+      {"a link to a folder", true, failed, engine::RowResult::kIncomplete,
+       [](const fs::path& media, const fs::path& elsewhere) {
+         fs::create_directories(media.parent_path());
+         fs::create_directory_symlink(elsewhere, media);
+       },
+       [](const fs::path& media, const fs::path& elsewhere) {
+         EXPECT_TRUE(fs::is_symlink(media));
+         EXPECT_TRUE(fs::is_empty(elsewhere));
+       }},
+      {"an empty folder of the user's", false, none, engine::RowResult::kWhole,
+       [](const fs::path& media, const fs::path&) { fs::create_directories(media); },
+       [](const fs::path& media, const fs::path&) { EXPECT_TRUE(fs::is_directory(media)); }},
+      {"a folder under an image's name", true, failed, engine::RowResult::kIncomplete,
+       [](const fs::path& media, const fs::path&) { fs::create_directories(media / "image1.png"); },
+       [](const fs::path& media, const fs::path&) {
+         EXPECT_TRUE(fs::is_directory(media / "image1.png"));
+       }},
+      {"an earlier save's folder", true, done, engine::RowResult::kWhole,
+       [this](const fs::path& media, const fs::path&) {
+         WriteFile(media / "image1.png", "older image");
+       },
+       [](const fs::path& media, const fs::path&) {
+         EXPECT_NE(ReadText(media / "image1.png"), "older image");
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / c.label;
+    const fs::path media = destination / "Report.dotm_MediaContent";
+    const fs::path elsewhere = Root() / (std::string(c.label) + " elsewhere");
+    fs::create_directories(elsewhere);
+    c.arrange(media, elsewhere);
+    RecordingView view;
+    SaveTo(view, destination, true);
+    if (c.images) {
+      AddRepairedRow(view, "/in/Report.dotm");
+    } else {
+      view.rows.push_back({"/in/Report.dotm", 1, 1});
+      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "document.xml", "<w/>");
+    }
+    RunSave(view);
+
+    EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", true, {c.note}), SaveEndLines()}));
+    EXPECT_TRUE(fs::is_regular_file(destination / "ZARVEL_Report.dotm"));
+    EXPECT_EQ(view.FinishedRows(),
+              (std::vector<RecordingView::Finished>{{engine::JobKind::kSave, 0, c.result}}));
+    c.check(media, elsewhere);
   }
 }
 
@@ -175,6 +257,10 @@ TEST_F(SaveJobTest, StopDuringFirstOfThreeRowsFinishesTheFirst) {
   EXPECT_EQ(view.rows[2].data, 0);
   EXPECT_EQ(EntryNames(destination_), std::vector<std::string>{"ZARVEL_One.dotm"});
   EXPECT_EQ(running_.load(), 0);
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                     {engine::JobKind::kSave, 0, engine::RowResult::kWhole},
+                                     {engine::JobKind::kSave, 1, engine::RowResult::kFailed},
+                                     {engine::JobKind::kSave, 2, engine::RowResult::kFailed}}));
 }
 
 // An earlier saved package is replaced only by a complete new one. A file folder that is gone
