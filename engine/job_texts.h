@@ -67,6 +67,13 @@ inline constexpr std::string_view kInstructionSaved =
     "Saving of .dotm file(s) completed....\n Click exit to end the application or \n"
     "Select new .dotm file(s) to repair....";
 inline constexpr std::array<TextRange, 1> kInstructionSavedBold{{{11, 22}}};
+// The same bold range fits these two: they start as the one above.
+inline constexpr std::string_view kInstructionSavedPartly =
+    "Saving of .dotm file(s) partly completed....\n Click exit to end the application or \n"
+    "Select new .dotm file(s) to repair....";
+inline constexpr std::string_view kInstructionSaveFailed =
+    "Saving of .dotm file(s) failed....\n Click exit to end the application or \n"
+    "Select new .dotm file(s) to repair....";
 
 // Messages.
 inline constexpr std::string_view kMsgStopBeforeSaving =
@@ -74,6 +81,16 @@ inline constexpr std::string_view kMsgStopBeforeSaving =
 inline constexpr std::string_view kMsgInvalidDestination = "Please select a valid folder path.";
 inline constexpr std::string_view kMsgSaveCompletedHead =
     "File(s) saving process has been completed.Saved file(s) location is:<br><a href=";
+// When not every file was saved whole (see save_summary.h).
+inline constexpr std::string_view kMsgSaveFailedHead =
+    "File(s) saving process has failed: no file has been saved.";
+inline constexpr std::string_view kMsgSavePartlyHead =
+    "File(s) saving process has been completed: ";
+inline constexpr const char* kMsgSavedIncompleteTail =
+    " of them saved without everything: see the red lines of the log.";
+// Why a row was not saved, in those messages.
+inline constexpr std::string_view kReasonNotRepaired = "file(s) not repaired";
+inline constexpr std::string_view kReasonStopped = "the process has been stopped by the user";
 inline constexpr std::string_view kMsgConfirmStop = "Are you sure to stop the running process?";
 
 }  // namespace engine

@@ -1,8 +1,10 @@
 #include "engine/package_saver.h"
 
+#include <string>
 #include <system_error>
 
 #include "engine/working_folder.h"
+#include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "zip/folder_packer.h"
@@ -27,7 +29,8 @@ class TemporaryPackage {
 
   const fs::path& Path() const { return path_; }
 
-  bool MoveOnto(const fs::path& target) {
+  // Renames the file onto target; on failure the system's text goes to *error.
+  bool MoveOnto(const fs::path& target, std::string* error) {
     std::error_code ec;
     // The temporary file was made owner-only; the saved package gets the usual permissions.
     fs::permissions(path_,
@@ -35,7 +38,10 @@ class TemporaryPackage {
                         fs::perms::others_read,
                     fs::perm_options::replace, ec);
     fs::rename(path_, target, ec);
-    if (ec) return false;
+    if (ec) {
+      *error = ec.message();
+      return false;
+    }
     path_.clear();
     return true;
   }
@@ -44,23 +50,62 @@ class TemporaryPackage {
   fs::path path_;
 };
 
+// The outcome of a packer result other than kZipOk: for the whole archive, or for one file.
+SaveOutcome OutcomeOfPacking(std::uint32_t result) {
+  switch (result) {
+    case zip::kZipBadArgument:
+      return SaveOutcome::kCannotCreate;  // the archive could not be started
+    case zip::kZipTooLarge:
+      return SaveOutcome::kTooLarge;
+    default:
+      return SaveOutcome::kWriteFailed;
+  }
+}
+
+SaveOutcome OutcomeOfFailedAdd(std::uint32_t result) {
+  switch (result) {
+    case zip::kZipFileError:
+      return SaveOutcome::kPartUnreadable;
+    case zip::kZipTooLarge:
+      return SaveOutcome::kTooLarge;
+    case zip::kZipBadArgument:
+      return SaveOutcome::kPartUnreadable;
+    default:
+      return SaveOutcome::kWriteFailed;
+  }
+}
+
+SaveResult Failure(SaveOutcome outcome, std::string systemError = {}) {
+  return SaveResult{.outcome = outcome, .systemError = std::move(systemError), .leftOut = {}};
+}
+
 }  // namespace
 
-bool SavePackage(const fs::path& fileFolder, const fs::path& target) {
+SaveResult SavePackage(const fs::path& fileFolder, const fs::path& target) {
   // A missing file folder would give an empty package that claims to be the repaired file.
-  if (!IsRealFolder(fileFolder)) return false;
+  if (!IsRealFolder(fileFolder)) return Failure(SaveOutcome::kNoFileFolder);
   const std::string prefix = "." + platform::Utf8FromPath(target.filename()) + ".";
   auto created = platform::CreateTempFile(target.parent_path(), prefix);
-  if (!created) return false;
+  if (!created) return Failure(SaveOutcome::kCannotCreate, platform::LastErrorText());
   TemporaryPackage temporary(created->path);
 
   // The packer writes into the file exactly as it was created: reopening it by name would
   // follow whatever stands under that name by then.
   zip::FolderPacker packer;
-  const std::uint32_t result =
+  const std::uint32_t packed =
       packer.PackFolder(fileFolder, std::move(created->file), temporary.Path());
-  if (result != zip::kZipOk || packer.FailedAdds() > 0) return false;
-  return temporary.MoveOnto(target);
+  if (packed != zip::kZipOk) {
+    const bool systemFailure = packed == zip::kZipWriteError;
+    return Failure(OutcomeOfPacking(packed),
+                   systemFailure ? platform::LastErrorText() : std::string());
+  }
+  if (!packer.Failures().empty()) {
+    const auto& failed = packer.Failures().front();
+    return Failure(OutcomeOfFailedAdd(failed.result), failed.systemError);
+  }
+  std::string error;
+  if (!temporary.MoveOnto(target, &error)) return Failure(SaveOutcome::kCannotReplace, error);
+  return SaveResult{};
 }
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
 #include "engine/package_saver.h"
+#include "engine/save_summary.h"
 #include "engine/working_folder.h"
 #include "platform/text.h"
 
@@ -65,29 +66,39 @@ bool SaveMedia(JobView& view, const std::string& package, const fs::path& fileFo
   return true;
 }
 
-RowResult SaveRepairedRow(const JobThreadParam& param, int row, const std::string& package,
-                          const std::string& destination) {
+// What became of one row, and why when it was not saved.
+struct RowSave {
+  RowResult result = RowResult::kFailed;
+  std::string reason;
+};
+
+RowSave SaveRepairedRow(const JobThreadParam& param, int row, const std::string& package,
+                        const std::string& destination) {
   JobView& view = *param.pView;
   LogForPackage(view, package, kLogSaveStarts);
   const std::string fileName(platform::FileNamePart(package));
-  const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
   const fs::path target = platform::PathFromUtf8(destination + "ZARVEL_" + fileName);
+  // Without a working folder the file folder would be a relative path: nothing to save then.
+  const fs::path fileFolder =
+      param.workingFolder.empty() ? fs::path() : FileFolderFor(param.workingFolder, package, row);
   // A folder that is gone or a package the packer could not complete is a failure, never a
   // saved file; an older saved package of the same name then stays as it was.
-  if (param.workingFolder.empty() || !SavePackage(fileFolder, target)) {
+  const SaveResult saved = fileFolder.empty() ? SaveResult{.outcome = SaveOutcome::kNoFileFolder}
+                                              : SavePackage(fileFolder, target);
+  if (!IsSaved(saved.outcome)) {
     LogForPackage(view, package, kLogSaveFailed, kLogRed);
-    return RowResult::kFailed;
+    return {RowResult::kFailed, SaveFailureReason(saved)};
   }
-  bool whole = true;
+  bool whole = saved.outcome == SaveOutcome::kSaved;
   if (view.ExtractMediaChecked()) {
     // Images asked for and missing leave the row short of what the user wanted.
-    whole = SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent");
+    whole = SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent") && whole;
   }
   LogForPackage(view, package, kLogSaveDone, kLogGreen);
-  return whole ? RowResult::kWhole : RowResult::kIncomplete;
+  return {whole ? RowResult::kWhole : RowResult::kIncomplete, {}};
 }
 
-void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
+void MarkStoppedRows(JobView& view, int firstRow, int rowCount, SaveTally& tally) {
   for (int row = firstRow; row < rowCount; ++row) {
     const std::string package = view.RowText(row);
     LogForPackage(view, package, kLogSaveStopped);
@@ -95,6 +106,7 @@ void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
     view.AppendLog(kLogStarLine, kLogBlack);
     view.SetRowData(row, kRowNotRepaired);
     view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
+    tally.Count(RowResult::kFailed, kReasonStopped);
   }
 }
 
@@ -111,21 +123,21 @@ void StartSaveJob(const JobThreadParam& param) {
   view.ShowStop(true);
 }
 
-void FinishSaveJob(const JobThreadParam& param, int rowCount, const std::string& shown) {
+void FinishSaveJob(const JobThreadParam& param, int rowCount, const std::string& shown,
+                   const SaveTally& tally) {
   JobView& view = *param.pView;
   view.SetProgressPos(ProgressBar::kTotal, rowCount);
   view.AppendLog(kLogSaveCompleted, kLogBlack);
   view.AppendLog(kLogUnderscoreLine, kLogBlack);
-  view.SetInstruction(kInstructionSaved, kInstructionSavedBold);
+  const Instruction instruction = SaveSummaryInstruction(tally);
+  view.SetInstruction(instruction.text, instruction.bold);
   view.ShowStop(false);
   view.EnableSaveControls(true);
   view.EnableSelect(true);
   view.EnableRepair(true);
   view.ShowProgressArea(false, false);
   *param.pJobRunning = 0;
-  const std::string message =
-      std::string(kMsgSaveCompletedHead) + "'" + shown + "'" + ">" + shown + "</a>";
-  view.MessageBox(message, kAppCaption, kMbIconInformation);
+  view.MessageBox(SaveSummaryMessage(tally, shown), kAppCaption, kMbIconInformation);
 }
 
 }  // namespace
@@ -154,23 +166,25 @@ int SaveWorker(const JobThreadParam* param) {
   view.SetProgressRange(ProgressBar::kTotal, rowCount);
   view.SetProgressPos(ProgressBar::kTotal, 0);
 
+  SaveTally tally;
   for (int row = 0; row < rowCount; ++row) {
     const std::string package = view.RowText(row);
-    RowResult result = RowResult::kFailed;
+    RowSave saved{RowResult::kFailed, std::string(kReasonNotRepaired)};
     if (view.RowData(row) == kRowRepaired) {
       if (param->pJobRunning->load() == 0) {
-        MarkStoppedRows(view, row, rowCount);
+        MarkStoppedRows(view, row, rowCount, tally);
         break;
       }
-      result = SaveRepairedRow(*param, row, package, destination);
+      saved = SaveRepairedRow(*param, row, package, destination);
     } else {
       LogForPackage(view, package, kLogCannotSave, kLogRed);
     }
     view.AppendLog(kLogStarLine, kLogBlack);
-    view.RowFinished(JobKind::kSave, row, result);
+    view.RowFinished(JobKind::kSave, row, saved.result);
+    tally.Count(saved.result, saved.reason);
     view.SetProgressPos(ProgressBar::kTotal, row + 1);
   }
-  FinishSaveJob(*param, rowCount, shown);
+  FinishSaveJob(*param, rowCount, shown, tally);
   return 1;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/file.h"
 #include "zip/zip_writer.h"
@@ -23,12 +24,18 @@ class FolderPacker {
   std::uint32_t PackFolder(const std::filesystem::path& folder, platform::File archive,
                            const std::filesystem::path& archivePath);
 
-  // Files of the last PackFolder that could not be added (left out of the archive).
-  std::size_t FailedAdds() const { return m_nFailedAdds; }
+  // A file of the last PackFolder that could not be added, and so is not in the archive.
+  struct FailedAdd {
+    std::wstring name;        // its name relative to the folder, as given to the writer
+    std::uint32_t result;     // the writer's code; kZipFileError for what is no regular file
+    std::string systemError;  // the system's text for the failure, when a system call failed
+  };
+  const std::vector<FailedAdd>& Failures() const { return m_failures; }
+  std::size_t FailedAdds() const { return m_failures.size(); }
 
  private:
   // Adds every file below folder, recursing into subfolders at once; symbolic links and the
-  // archive itself are skipped, files that cannot be added are counted in m_nFailedAdds.
+  // archive itself are skipped, files that cannot be added are listed in m_failures.
   std::uint32_t PackInto(const std::filesystem::path& folder, ZipHandlePtr handle,
                          const std::filesystem::path& archivePath);
   void AddFolderFiles(const std::filesystem::path& folder, ZipHandle* handle);
@@ -38,7 +45,7 @@ class FolderPacker {
 
   // Characters of the folder path given to the current PackFolder, exactly as passed.
   std::size_t m_nRootLength = 0;
-  std::size_t m_nFailedAdds = 0;
+  std::vector<FailedAdd> m_failures;
   std::filesystem::path m_archivePath;
 };
 

@@ -1,11 +1,15 @@
 #include "engine/save_job.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
+#include "engine/save_summary.h"
 #include "tests/jobs/job_test_fixture.h"
 #include "tests/support/zip_parse.h"
 
@@ -83,12 +87,14 @@ TEST_F(SaveJobTest, RepairedRowIsSavedAndUnrepairedRowIsRefused) {
                        "SetInstruction(Please wait while .dotm file(s) are saving....)",
                        "ShowStop(1)", "ShowProgressArea(0,1)"}));
   ASSERT_EQ(view.Messages().size(), 1u);
+  // Not every row was saved, so the message says how many were and why the other was not.
   EXPECT_EQ(view.Messages()[0].text,
-            "File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
+            "File(s) saving process has been completed: 1 of 2 file(s) saved.<br>Not saved: "
+            "<b>file(s) not repaired</b><br>Saved file(s) location is:<br><a href='" +
                 typed + "'>" + typed + "</a>");
   EXPECT_EQ(view.Messages()[0].caption, "Brenvik Viva Zadado");
   EXPECT_EQ(view.Messages()[0].style, 0x40u);
-  EXPECT_EQ(view.instruction, engine::kInstructionSaved);
+  EXPECT_EQ(view.instruction, engine::kInstructionSavedPartly);
   EXPECT_TRUE(view.canSave && view.canSelect && view.canRepair);
   EXPECT_FALSE(view.stopShown || view.totalBarShown);
   EXPECT_EQ(view.barPos[engine::ProgressBar::kTotal], 2);
@@ -207,6 +213,118 @@ TEST_F(SaveJobTest, MediaFolderThatIsNotOursIsKept) {
   }
 }
 
+// A folder this process cannot create files in: read-only for a user, and for root (who may
+// write anywhere else) the kernel's own /sys.
+std::optional<fs::path> UnwritableFolder(const fs::path& root) {
+  if (::geteuid() != 0) {
+    const fs::path locked = root / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    return locked;
+  }
+  const fs::path probe = "/sys/brenvik-probe";
+  const int fd = ::open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return std::nullopt;
+  }
+  return errno == EACCES ? std::optional<fs::path>("/sys") : std::nullopt;
+}
+
+// Nothing saved: the log, the message and the instruction line say so, and why.
+TEST_F(SaveJobTest, UnwritableDestinationSavesNothingAndSaysWhy) {
+  const auto locked = UnwritableFolder(Root());
+  if (!locked) GTEST_SKIP() << "no folder that this user cannot write";
+  RecordingView view;
+  SaveTo(view, *locked);
+  AddRepairedRow(view, "/in/One.dotm");
+  AddRepairedRow(view, "/in/Two.dotm");
+  RunSave(view);
+  fs::permissions(*locked, fs::perms::owner_all, fs::perm_options::add);
+
+  EXPECT_EQ(view.Log(), Concat({RowLines("/in/One.dotm", false), RowLines("/in/Two.dotm", false),
+                                SaveEndLines()}));
+  const std::string shown = locked->string();
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].text,
+            "File(s) saving process has failed: no file has been saved.<br>Reason: <b>the saved "
+            "file cannot be created in the destination folder: Permission denied</b><br>"
+            "Destination folder is:<br><a href='" +
+                shown + "'>" + shown + "</a>");
+  EXPECT_EQ(view.instruction, engine::kInstructionSaveFailed);
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                     {engine::JobKind::kSave, 0, engine::RowResult::kFailed},
+                                     {engine::JobKind::kSave, 1, engine::RowResult::kFailed}}));
+  EXPECT_TRUE(view.canSave && view.canSelect && view.canRepair);
+  EXPECT_EQ(running_.load(), 0);
+}
+
+// A destination whose name holds markup characters is shown as itself, in text and link.
+TEST_F(SaveJobTest, DestinationIsEscapedInTheMessage) {
+  const fs::path destination = Root() / "a&b <c> 'q\"";
+  fs::create_directories(destination);
+  RecordingView view;
+  SaveTo(view, destination);
+  AddRepairedRow(view, "/in/Report.dotm");
+  RunSave(view);
+  const std::string escaped = Root().string() + "/a&amp;b &lt;c&gt; &#39;q&quot;";
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].text,
+            "File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
+                escaped + "'>" + escaped + "</a>");
+  EXPECT_EQ(view.instruction, engine::kInstructionSaved);
+  EXPECT_TRUE(fs::is_regular_file(destination / "ZARVEL_Report.dotm"));
+}
+
+TEST(SaveSummaryTest, MessagesCountWhatWasSaved) {
+  using engine::RowResult;
+  const struct {
+    const char* label;
+    std::vector<std::pair<RowResult, const char*>> rows;
+    std::string message;
+    std::string_view instruction;
+  } cases[] = {
+      {"no rows",
+       {},
+       "File(s) saving process has been completed.Saved file(s) location is:<br><a "
+       "href='/out'>/out</a>",
+       engine::kInstructionSaved},
+      {"all whole",
+       {{RowResult::kWhole, ""}, {RowResult::kWhole, ""}},
+       "File(s) saving process has been completed.Saved file(s) location is:<br><a "
+       "href='/out'>/out</a>",
+       engine::kInstructionSaved},
+      {"all saved, one incomplete",
+       {{RowResult::kWhole, ""}, {RowResult::kIncomplete, ""}},
+       "File(s) saving process has been completed: 2 of 2 file(s) saved.<br>1 of them saved "
+       "without everything: see the red lines of the log.<br>Saved file(s) location is:<br><a "
+       "href='/out'>/out</a>",
+       engine::kInstructionSaved},
+      {"some saved, reasons once each and escaped",
+       {{RowResult::kFailed, "a <reason>"},
+        {RowResult::kWhole, ""},
+        {RowResult::kFailed, "a <reason>"},
+        {RowResult::kFailed, "another"}},
+       "File(s) saving process has been completed: 1 of 4 file(s) saved.<br>Not saved: <b>a "
+       "&lt;reason&gt;<br>another</b><br>Saved file(s) location is:<br><a href='/out'>/out</a>",
+       engine::kInstructionSavedPartly},
+      {"none saved",
+       {{RowResult::kFailed, "stopped"}},
+       "File(s) saving process has failed: no file has been saved.<br>Reason: <b>stopped</b><br>"
+       "Destination folder is:<br><a href='/out'>/out</a>",
+       engine::kInstructionSaveFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    engine::SaveTally tally;
+    for (const auto& [result, reason] : c.rows)
+      tally.Count(result, reason);
+    EXPECT_EQ(engine::SaveSummaryMessage(tally, "/out"), c.message);
+    EXPECT_EQ(engine::SaveSummaryInstruction(tally).text, c.instruction);
+  }
+}
+
 TEST_F(SaveJobTest, InvalidDestinationOnlyTellsTheUser) {
   WriteFile("a_file", Bytes{1});
   for (const std::string& destination :
@@ -261,6 +379,13 @@ TEST_F(SaveJobTest, StopDuringFirstOfThreeRowsFinishesTheFirst) {
                                      {engine::JobKind::kSave, 0, engine::RowResult::kWhole},
                                      {engine::JobKind::kSave, 1, engine::RowResult::kFailed},
                                      {engine::JobKind::kSave, 2, engine::RowResult::kFailed}}));
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].text.rfind("File(s) saving process has been completed: 1 of 3 "
+                                          "file(s) saved.<br>Not saved: <b>the process has been "
+                                          "stopped by the user</b><br>",
+                                          0),
+            0u)
+      << view.Messages()[0].text;
 }
 
 // An earlier saved package is replaced only by a complete new one. A file folder that is gone
