@@ -25,6 +25,9 @@ inline constexpr std::string_view kLogMediaDone = " Media extraction is done....
 inline constexpr std::string_view kLogMediaFailed = " Media extraction failed....\r\n";
 inline constexpr std::string_view kLogSaveDone = " saving of file done....\r\n";
 inline constexpr std::string_view kLogSaveFailed = " saving of file failed....\r\n";
+// After the package path, " part " and the part's name.
+inline constexpr std::string_view kLogPartLeftOut =
+    " is left out, a package cannot hold its name....\r\n";
 inline constexpr std::string_view kLogCannotSave = " cannot be saved,as it is not Repaired.\r\n";
 inline constexpr std::string_view kLogSaveStopped =
     " file is not saving as process has been stop by the user.... \r\n";

@@ -1,5 +1,6 @@
 #include "engine/package_saver.h"
 
+#include <algorithm>
 #include <string>
 #include <system_error>
 
@@ -68,11 +69,20 @@ SaveOutcome OutcomeOfFailedAdd(std::uint32_t result) {
       return SaveOutcome::kPartUnreadable;
     case zip::kZipTooLarge:
       return SaveOutcome::kTooLarge;
-    case zip::kZipBadArgument:
-      return SaveOutcome::kPartUnreadable;
     default:
       return SaveOutcome::kWriteFailed;
   }
+}
+
+// A file's name relative to the file folder as the package would name it, "/" between
+// folders, for the log: a control character (a line break in a damaged name) shows as "?" so
+// that a name can never make a log line of its own.
+std::string PartNameOf(std::wstring_view relativeName) {
+  std::string name = platform::Utf8FromWide(relativeName);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
+  return name;
 }
 
 SaveResult Failure(SaveOutcome outcome, std::string systemError = {}) {
@@ -99,13 +109,19 @@ SaveResult SavePackage(const fs::path& fileFolder, const fs::path& target) {
     return Failure(OutcomeOfPacking(packed),
                    systemFailure ? platform::LastErrorText() : std::string());
   }
-  if (!packer.Failures().empty()) {
-    const auto& failed = packer.Failures().front();
-    return Failure(OutcomeOfFailedAdd(failed.result), failed.systemError);
+  SaveResult result;
+  for (const auto& failed : packer.Failures()) {
+    // A name no package can hold loses that one part, never the whole package; any other file
+    // that did not make it means the package is not what the file folder holds.
+    if (failed.result != zip::kZipBadArgument) {
+      return Failure(OutcomeOfFailedAdd(failed.result), failed.systemError);
+    }
+    result.outcome = SaveOutcome::kSavedPartly;
+    result.leftOut.push_back(PartNameOf(failed.name));
   }
   std::string error;
   if (!temporary.MoveOnto(target, &error)) return Failure(SaveOutcome::kCannotReplace, error);
-  return SaveResult{};
+  return result;
 }
 
 }  // namespace engine

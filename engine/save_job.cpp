@@ -89,6 +89,9 @@ RowSave SaveRepairedRow(const JobThreadParam& param, int row, const std::string&
     LogForPackage(view, package, kLogSaveFailed, kLogRed);
     return {RowResult::kFailed, SaveFailureReason(saved)};
   }
+  for (const std::string& part : saved.leftOut) {
+    LogForPackage(view, package, " part " + part + std::string(kLogPartLeftOut), kLogRed);
+  }
   bool whole = saved.outcome == SaveOutcome::kSaved;
   if (view.ExtractMediaChecked()) {
     // Images asked for and missing leave the row short of what the user wanted.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -389,15 +390,15 @@ TEST_F(SaveJobTest, StopDuringFirstOfThreeRowsFinishesTheFirst) {
 }
 
 // An earlier saved package is replaced only by a complete new one. A file folder that is gone
-// (a new selection emptied the working folder) or a file the packer cannot add (a name the zip
-// format cannot hold in its one-byte names) is a failure that leaves no partial file behind.
+// (a new selection emptied the working folder) or a file the packer cannot read (here a FIFO,
+// which is no part) is a failure that leaves no partial file behind.
 TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
   const struct {
     const char* label;
-    bool fileFolder, unencodableName, saved;
+    bool fileFolder, unreadablePart, saved;
   } cases[] = {
       {"file folder missing", false, false, false},
-      {"unencodable name", true, true, false},
+      {"unreadable part", true, true, false},
       {"complete", true, false, true},
   };
   for (const auto& c : cases) {
@@ -409,8 +410,10 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
     SaveTo(view, destination, /*media=*/!c.fileFolder);
     view.rows.push_back({"/in/Report.dotm", 1, 1});
     if (c.fileFolder) FillFileFolder(FileFolder("/in/Report.dotm", 0));
-    if (c.unencodableName)
-      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "\xE6\x96\x87.xml", Bytes{1, 2, 3});
+    if (c.unreadablePart) {
+      ASSERT_EQ(::mkfifo((FileFolder("/in/Report.dotm", 0) / "word" / "pipe.xml").c_str(), 0600),
+                0);
+    }
     RunSave(view);
 
     EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", c.saved), SaveEndLines()}));
@@ -420,6 +423,40 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
     } else {
       EXPECT_EQ(ReadText(earlier), "earlier package");
     }
+  }
+}
+
+// A part whose name no package can hold (longer than the 259 bytes of the name field, or with
+// a character that has no one-byte form) is left out and named in the log; the rest is saved.
+TEST_F(SaveJobTest, PartWithAnUnfitNameIsLeftOutAndTheRestSaved) {
+  const std::string tooLong = "word/" + std::string(200, 'a') + "/" + std::string(60, 'b') + ".xml";
+  for (const std::string& name : {tooLong, std::string("word/\xE6\x96\x87.xml")}) {
+    SCOPED_TRACE(name);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / std::to_string(name.size());
+    fs::create_directories(destination);
+    WriteFile(destination / "ZARVEL_Report.dotm", "earlier package");
+    RecordingView view;
+    SaveTo(view, destination);
+    AddRepairedRow(view, "/in/Report.dotm");
+    WriteFile(FileFolder("/in/Report.dotm", 0) / name, "unfit");
+    RunSave(view);
+
+    const std::string leftOut =
+        " part " + name + " is left out, a package cannot hold its name....\r\n";
+    EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", true, {{leftOut.c_str(), kRed}}),
+                                  SaveEndLines()}));
+    EXPECT_EQ(PartNamesOf(destination / "ZARVEL_Report.dotm"), SamplePartNames());
+    EXPECT_EQ(view.FinishedRows(),
+              (std::vector<RecordingView::Finished>{
+                  {engine::JobKind::kSave, 0, engine::RowResult::kIncomplete}}));
+    ASSERT_EQ(view.Messages().size(), 1u);
+    EXPECT_EQ(view.Messages()[0].text.rfind(
+                  "File(s) saving process has been completed: 1 of 1 file(s) saved.<br>1 of them "
+                  "saved without everything: see the red lines of the log.<br>",
+                  0),
+              0u)
+        << view.Messages()[0].text;
   }
 }
 
