@@ -6,6 +6,7 @@
 
 #include "engine/working_folder.h"
 #include "platform/file.h"
+#include "platform/file_permissions.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "zip/folder_packer.h"
@@ -33,11 +34,6 @@ class TemporaryPackage {
   // Renames the file onto target; on failure the system's text goes to *error.
   bool MoveOnto(const fs::path& target, std::string* error) {
     std::error_code ec;
-    // The temporary file was made owner-only; the saved package gets the usual permissions.
-    fs::permissions(path_,
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                        fs::perms::others_read,
-                    fs::perm_options::replace, ec);
     fs::rename(path_, target, ec);
     if (ec) {
       *error = ec.message();
@@ -98,6 +94,10 @@ SaveResult SavePackage(const fs::path& fileFolder, const fs::path& target) {
   auto created = platform::CreateTempFile(target.parent_path(), prefix);
   if (!created) return Failure(SaveOutcome::kCannotCreate, platform::LastErrorText());
   TemporaryPackage temporary(created->path);
+  // The temporary file was made owner-only; the saved package gets what any new file of the
+  // user's would get. Should the system refuse, the package stays owner-only, which loses
+  // nothing.
+  platform::GiveUsualPermissions(created->file);
 
   // The packer writes into the file exactly as it was created: reopening it by name would
   // follow whatever stands under that name by then.

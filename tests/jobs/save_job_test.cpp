@@ -460,6 +460,25 @@ TEST_F(SaveJobTest, PartWithAnUnfitNameIsLeftOutAndTheRestSaved) {
   }
 }
 
+// The saved package gets the permissions any new file of the user's would get.
+TEST_F(SaveJobTest, SavedPackageFollowsTheUmask) {
+  for (const mode_t mask : {mode_t{022}, mode_t{027}, mode_t{002}, mode_t{077}}) {
+    SCOPED_TRACE(mask);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / ("umask" + std::to_string(mask));
+    fs::create_directories(destination);
+    RecordingView view;
+    SaveTo(view, destination);
+    AddRepairedRow(view, "/in/Report.dotm");
+    const mode_t previous = ::umask(mask);
+    RunSave(view);
+    ::umask(previous);
+    struct stat info {};
+    ASSERT_EQ(::stat((destination / "ZARVEL_Report.dotm").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+  }
+}
+
 // "x1" in row 1 and "x" in row 11 once shared the file folder "x11": repaired, previewed and
 // saved, each package keeps its own parts.
 TEST_F(SaveJobTest, FileNamesEndingInDigitsKeepTheirOwnPackages) {
