@@ -25,6 +25,10 @@ inline constexpr std::string_view kLogMediaDone = " Media extraction is done....
 inline constexpr std::string_view kLogMediaFailed = " Media extraction failed....\r\n";
 inline constexpr std::string_view kLogSaveDone = " saving of file done....\r\n";
 inline constexpr std::string_view kLogSaveFailed = " saving of file failed....\r\n";
+// Before " saving of file failed....": why, as the package path, this head, the reason (see
+// save_outcome.h) and the tail.
+inline constexpr std::string_view kLogSaveReasonHead = " cannot be saved, ";
+inline constexpr std::string_view kLogSaveReasonTail = "....\r\n";
 // After the package path, " part " and the part's name.
 inline constexpr std::string_view kLogPartLeftOut =
     " is left out, a package cannot hold its name....\r\n";

@@ -86,8 +86,12 @@ RowSave SaveRepairedRow(const JobThreadParam& param, int row, const std::string&
   const SaveResult saved = fileFolder.empty() ? SaveResult{.outcome = SaveOutcome::kNoFileFolder}
                                               : SavePackage(fileFolder, target);
   if (!IsSaved(saved.outcome)) {
+    std::string reason = SaveFailureReason(saved);
+    LogForPackage(view, package,
+                  std::string(kLogSaveReasonHead) + reason + std::string(kLogSaveReasonTail),
+                  kLogRed);
     LogForPackage(view, package, kLogSaveFailed, kLogRed);
-    return {RowResult::kFailed, SaveFailureReason(saved)};
+    return {RowResult::kFailed, std::move(reason)};
   }
   for (const std::string& part : saved.leftOut) {
     LogForPackage(view, package, " part " + part + std::string(kLogPartLeftOut), kLogRed);

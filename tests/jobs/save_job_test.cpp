@@ -244,8 +244,12 @@ TEST_F(SaveJobTest, UnwritableDestinationSavesNothingAndSaysWhy) {
   RunSave(view);
   fs::permissions(*locked, fs::perms::owner_all, fs::perm_options::add);
 
-  EXPECT_EQ(view.Log(), Concat({RowLines("/in/One.dotm", false), RowLines("/in/Two.dotm", false),
-                                SaveEndLines()}));
+  const Note why{
+      " cannot be saved, the saved file cannot be created in the destination folder: Permission "
+      "denied....\r\n",
+      kRed};
+  EXPECT_EQ(view.Log(), Concat({RowLines("/in/One.dotm", false, {why}),
+                                RowLines("/in/Two.dotm", false, {why}), SaveEndLines()}));
   const std::string shown = locked->string();
   ASSERT_EQ(view.Messages().size(), 1u);
   EXPECT_EQ(view.Messages()[0].text,
@@ -396,10 +400,13 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
   const struct {
     const char* label;
     bool fileFolder, unreadablePart, saved;
+    const char* why;
   } cases[] = {
-      {"file folder missing", false, false, false},
-      {"unreadable part", true, true, false},
-      {"complete", true, false, true},
+      {"file folder missing", false, false, false,
+       " cannot be saved, the repaired file's parts are no longer in the working folder....\r\n"},
+      {"unreadable part", true, true, false,
+       " cannot be saved, a repaired part cannot be read....\r\n"},
+      {"complete", true, false, true, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -416,7 +423,9 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
     }
     RunSave(view);
 
-    EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", c.saved), SaveEndLines()}));
+    const auto lines = c.saved ? RowLines("/in/Report.dotm", true)
+                               : RowLines("/in/Report.dotm", false, {{c.why, kRed}});
+    EXPECT_EQ(view.Log(), Concat({lines, SaveEndLines()}));
     EXPECT_EQ(EntryNames(destination), std::vector<std::string>{"ZARVEL_Report.dotm"});
     if (c.saved) {
       EXPECT_EQ(PartNamesOf(earlier), SamplePartNames());
