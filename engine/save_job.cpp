@@ -163,6 +163,9 @@ int SaveWorker(const JobThreadParam* param) {
   const std::string shown = view.DestinationText();
   if (!IsExistingFolder(shown)) {
     view.MessageBox(kMsgInvalidDestination, kAppCaption, kMbIconInformation);
+    // Nothing is saved: callers that decide from the rows' results must not count them saved.
+    for (int row = 0; row < view.RowCount(); ++row)
+      view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
     return 0;
   }
   StartSaveJob(*param);

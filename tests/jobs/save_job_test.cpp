@@ -344,6 +344,9 @@ TEST_F(SaveJobTest, InvalidDestinationOnlyTellsTheUser) {
     EXPECT_EQ(view.Calls(),
               std::vector<std::string>{"MessageBox(Please select a valid folder path.)"});
     EXPECT_EQ(view.Messages()[0].style, 0x40u);
+    EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                       {engine::JobKind::kSave, 0, engine::RowResult::kFailed}}))
+        << "nothing was saved";
     EXPECT_EQ(running_.load(), 0);
   }
 }
