@@ -93,7 +93,7 @@ inline constexpr std::string_view kMsgSaveFailedHead =
     "File(s) saving process has failed: no file has been saved.";
 inline constexpr std::string_view kMsgSavePartlyHead =
     "File(s) saving process has been completed: ";
-inline constexpr const char* kMsgSavedIncompleteTail =
+inline constexpr std::string_view kMsgSavedIncompleteTail =
     " of them saved without everything: see the red lines of the log.";
 // Why a row was not saved, in those messages.
 inline constexpr std::string_view kReasonNotRepaired = "file(s) not repaired";

@@ -51,7 +51,7 @@ std::string SaveSummaryMessage(const SaveTally& tally, std::string_view shownDes
   std::string message = std::string(kMsgSavePartlyHead) + std::to_string(tally.Saved()) + " of " +
                         std::to_string(tally.Rows()) + " file(s) saved.";
   if (tally.Incomplete() > 0) {
-    message += "<br>" + std::to_string(tally.Incomplete()) + kMsgSavedIncompleteTail;
+    message += "<br>" + std::to_string(tally.Incomplete()) + std::string(kMsgSavedIncompleteTail);
   }
   if (tally.Saved() < tally.Rows() && !reasons.empty()) {
     message += "<br>Not saved: <b>" + reasons + "</b>";
