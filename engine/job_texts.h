@@ -22,8 +22,16 @@ inline constexpr std::string_view kLogNotRepaired = " not Repaired....\r\n";
 inline constexpr std::string_view kLogSaveStarts = " saving of file starts....\r\n";
 inline constexpr std::string_view kLogNoMedia = " no media content is present in the file....\r\n";
 inline constexpr std::string_view kLogMediaDone = " Media extraction is done....\r\n";
+inline constexpr std::string_view kLogMediaFailed = " Media extraction failed....\r\n";
 inline constexpr std::string_view kLogSaveDone = " saving of file done....\r\n";
 inline constexpr std::string_view kLogSaveFailed = " saving of file failed....\r\n";
+// Before " saving of file failed....": why, as the package path, this head, the reason (see
+// save_outcome.h) and the tail.
+inline constexpr std::string_view kLogSaveReasonHead = " cannot be saved, ";
+inline constexpr std::string_view kLogSaveReasonTail = "....\r\n";
+// After the package path, " part " and the part's name.
+inline constexpr std::string_view kLogPartLeftOut =
+    " is left out, a package cannot hold its name....\r\n";
 inline constexpr std::string_view kLogCannotSave = " cannot be saved,as it is not Repaired.\r\n";
 inline constexpr std::string_view kLogSaveStopped =
     " file is not saving as process has been stop by the user.... \r\n";
@@ -66,6 +74,13 @@ inline constexpr std::string_view kInstructionSaved =
     "Saving of .dotm file(s) completed....\n Click exit to end the application or \n"
     "Select new .dotm file(s) to repair....";
 inline constexpr std::array<TextRange, 1> kInstructionSavedBold{{{11, 22}}};
+// The same bold range fits these two: they start as the one above.
+inline constexpr std::string_view kInstructionSavedPartly =
+    "Saving of .dotm file(s) partly completed....\n Click exit to end the application or \n"
+    "Select new .dotm file(s) to repair....";
+inline constexpr std::string_view kInstructionSaveFailed =
+    "Saving of .dotm file(s) failed....\n Click exit to end the application or \n"
+    "Select new .dotm file(s) to repair....";
 
 // Messages.
 inline constexpr std::string_view kMsgStopBeforeSaving =
@@ -73,6 +88,16 @@ inline constexpr std::string_view kMsgStopBeforeSaving =
 inline constexpr std::string_view kMsgInvalidDestination = "Please select a valid folder path.";
 inline constexpr std::string_view kMsgSaveCompletedHead =
     "File(s) saving process has been completed.Saved file(s) location is:<br><a href=";
+// When not every file was saved whole (see save_summary.h).
+inline constexpr std::string_view kMsgSaveFailedHead =
+    "File(s) saving process has failed: no file has been saved.";
+inline constexpr std::string_view kMsgSavePartlyHead =
+    "File(s) saving process has been completed: ";
+inline constexpr std::string_view kMsgSavedIncompleteTail =
+    " of them saved without everything: see the red lines of the log.";
+// Why a row was not saved, in those messages.
+inline constexpr std::string_view kReasonNotRepaired = "file(s) not repaired";
+inline constexpr std::string_view kReasonStopped = "the process has been stopped by the user";
 inline constexpr std::string_view kMsgConfirmStop = "Are you sure to stop the running process?";
 
 }  // namespace engine

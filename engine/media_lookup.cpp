@@ -96,20 +96,21 @@ PreviewChoice LookupPreview(const fs::path& workingFolder, std::string_view rowT
   return PreviewChoice{.path = platform::Utf8FromPath(image), .mode = kPreviewImage};
 }
 
-int CopyMediaFiles(const fs::path& folder, const fs::path& mediaFolder) {
-  int copied = 0;
+MediaCount CopyMediaFiles(const fs::path& folder, const fs::path& mediaFolder) {
+  MediaCount count;
   auto visit = [&](const fs::directory_entry& entry) {
     if (!IsImageFile(entry)) return false;
+    ++count.found;
     const fs::path target = mediaFolder / entry.path().filename();
     std::error_code ec;
     // A link planted under the image's name would redirect the copy elsewhere: leave it alone.
     if (fs::symlink_status(target, ec).type() == fs::file_type::symlink) return false;
     fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing, ec);
-    if (!ec) ++copied;
+    if (!ec) ++count.copied;
     return false;  // every image is wanted, the walk goes on
   };
   WalkFolder(folder, visit);
-  return copied;
+  return count;
 }
 
 }  // namespace engine

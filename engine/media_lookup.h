@@ -27,8 +27,15 @@ struct PreviewChoice {
 PreviewChoice LookupPreview(const std::filesystem::path& workingFolder, std::string_view rowText,
                             int index);
 
+struct MediaCount {
+  int found = 0;   // images met below the folder
+  int copied = 0;  // of those, copied into the media folder
+  bool operator==(const MediaCount&) const = default;
+};
+
 // Copies every image below folder, at any depth, into mediaFolder (same-named images replace
-// each other). Returns the number of images copied; failed copies are skipped.
-int CopyMediaFiles(const std::filesystem::path& folder, const std::filesystem::path& mediaFolder);
+// each other). Failed copies are skipped and the walk goes on; copied < found tells of them.
+MediaCount CopyMediaFiles(const std::filesystem::path& folder,
+                          const std::filesystem::path& mediaFolder);
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
 #include "engine/package_saver.h"
+#include "engine/save_summary.h"
 #include "engine/working_folder.h"
 #include "platform/text.h"
 
@@ -33,48 +34,86 @@ std::string WithTrailingSeparator(std::string text) {
   return text;
 }
 
-// Copies the package's images into "<file name>_MediaContent" beside the saved package, and
-// tells in the log whether there were any; an empty media folder is not left behind.
-void SaveMedia(JobView& view, const std::string& package, const fs::path& fileFolder,
+// Copies the package's images into "<file name>_MediaContent" beside the saved package and
+// tells in the log whether they got there. Only a folder this call made is removed again (when
+// no image needed it); a file, a link or a folder of the user's under that name stays as it is.
+// True unless images were wanted there and did not arrive.
+bool SaveMedia(JobView& view, const std::string& package, const fs::path& fileFolder,
                const std::string& mediaFolderText) {
   const fs::path mediaFolder = platform::PathFromUtf8(mediaFolderText);
   std::error_code ec;
-  fs::create_directory(mediaFolder, ec);
-  const int copied = CopyMediaFiles(fileFolder, mediaFolder);
-  if (copied == 0) {
-    fs::remove(mediaFolder, ec);  // removes it only when empty
-    LogForPackage(view, package, kLogNoMedia);
-  } else {
-    LogForPackage(view, package, kLogMediaDone);
+  const fs::file_type existing = fs::symlink_status(mediaFolder, ec).type();
+  bool made = false;
+  if (existing == fs::file_type::not_found) {
+    made = fs::create_directory(mediaFolder, ec) && !ec;
   }
+  if (!made && existing != fs::file_type::directory) {
+    LogForPackage(view, package, kLogMediaFailed, kLogRed);
+    return false;
+  }
+  const MediaCount count = CopyMediaFiles(fileFolder, mediaFolder);
+  // fs::remove takes a folder only when it is empty.
+  if (made && count.copied == 0) fs::remove(mediaFolder, ec);
+  if (count.found == 0) {
+    LogForPackage(view, package, kLogNoMedia);
+    return true;
+  }
+  if (count.copied < count.found) {
+    LogForPackage(view, package, kLogMediaFailed, kLogRed);
+    return false;
+  }
+  LogForPackage(view, package, kLogMediaDone);
+  return true;
 }
 
-void SaveRepairedRow(const JobThreadParam& param, int row, const std::string& package,
-                     const std::string& destination) {
+// What became of one row, and why when it was not saved.
+struct RowSave {
+  RowResult result = RowResult::kFailed;
+  std::string reason;
+};
+
+RowSave SaveRepairedRow(const JobThreadParam& param, int row, const std::string& package,
+                        const std::string& destination) {
   JobView& view = *param.pView;
   LogForPackage(view, package, kLogSaveStarts);
   const std::string fileName(platform::FileNamePart(package));
-  const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
   const fs::path target = platform::PathFromUtf8(destination + "ZARVEL_" + fileName);
+  // Without a working folder the file folder would be a relative path: nothing to save then.
+  const fs::path fileFolder =
+      param.workingFolder.empty() ? fs::path() : FileFolderFor(param.workingFolder, package, row);
   // A folder that is gone or a package the packer could not complete is a failure, never a
   // saved file; an older saved package of the same name then stays as it was.
-  if (param.workingFolder.empty() || !SavePackage(fileFolder, target)) {
+  const SaveResult saved = fileFolder.empty() ? SaveResult{.outcome = SaveOutcome::kNoFileFolder}
+                                              : SavePackage(fileFolder, target);
+  if (!IsSaved(saved.outcome)) {
+    std::string reason = SaveFailureReason(saved);
+    LogForPackage(view, package,
+                  std::string(kLogSaveReasonHead) + reason + std::string(kLogSaveReasonTail),
+                  kLogRed);
     LogForPackage(view, package, kLogSaveFailed, kLogRed);
-    return;
+    return {RowResult::kFailed, std::move(reason)};
   }
+  for (const std::string& part : saved.leftOut) {
+    LogForPackage(view, package, " part " + part + std::string(kLogPartLeftOut), kLogRed);
+  }
+  bool whole = saved.outcome == SaveOutcome::kSaved;
   if (view.ExtractMediaChecked()) {
-    SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent");
+    // Images asked for and missing leave the row short of what the user wanted.
+    whole = SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent") && whole;
   }
   LogForPackage(view, package, kLogSaveDone, kLogGreen);
+  return {whole ? RowResult::kWhole : RowResult::kIncomplete, {}};
 }
 
-void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
+void MarkStoppedRows(JobView& view, int firstRow, int rowCount, SaveTally& tally) {
   for (int row = firstRow; row < rowCount; ++row) {
     const std::string package = view.RowText(row);
     LogForPackage(view, package, kLogSaveStopped);
     LogForPackage(view, package, kLogNotSaved, kLogRed);
     view.AppendLog(kLogStarLine, kLogBlack);
     view.SetRowData(row, kRowNotRepaired);
+    view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
+    tally.Count(RowResult::kFailed, kReasonStopped);
   }
 }
 
@@ -91,21 +130,21 @@ void StartSaveJob(const JobThreadParam& param) {
   view.ShowStop(true);
 }
 
-void FinishSaveJob(const JobThreadParam& param, int rowCount, const std::string& shown) {
+void FinishSaveJob(const JobThreadParam& param, int rowCount, const std::string& shown,
+                   const SaveTally& tally) {
   JobView& view = *param.pView;
   view.SetProgressPos(ProgressBar::kTotal, rowCount);
   view.AppendLog(kLogSaveCompleted, kLogBlack);
   view.AppendLog(kLogUnderscoreLine, kLogBlack);
-  view.SetInstruction(kInstructionSaved, kInstructionSavedBold);
+  const Instruction instruction = SaveSummaryInstruction(tally);
+  view.SetInstruction(instruction.text, instruction.bold);
   view.ShowStop(false);
   view.EnableSaveControls(true);
   view.EnableSelect(true);
   view.EnableRepair(true);
   view.ShowProgressArea(false, false);
   *param.pJobRunning = 0;
-  const std::string message =
-      std::string(kMsgSaveCompletedHead) + "'" + shown + "'" + ">" + shown + "</a>";
-  view.MessageBox(message, kAppCaption, kMbIconInformation);
+  view.MessageBox(SaveSummaryMessage(tally, shown), kAppCaption, kMbIconInformation);
 }
 
 }  // namespace
@@ -124,6 +163,9 @@ int SaveWorker(const JobThreadParam* param) {
   const std::string shown = view.DestinationText();
   if (!IsExistingFolder(shown)) {
     view.MessageBox(kMsgInvalidDestination, kAppCaption, kMbIconInformation);
+    // Nothing is saved: callers that decide from the rows' results must not count them saved.
+    for (int row = 0; row < view.RowCount(); ++row)
+      view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
     return 0;
   }
   StartSaveJob(*param);
@@ -134,21 +176,25 @@ int SaveWorker(const JobThreadParam* param) {
   view.SetProgressRange(ProgressBar::kTotal, rowCount);
   view.SetProgressPos(ProgressBar::kTotal, 0);
 
+  SaveTally tally;
   for (int row = 0; row < rowCount; ++row) {
     const std::string package = view.RowText(row);
+    RowSave saved{RowResult::kFailed, std::string(kReasonNotRepaired)};
     if (view.RowData(row) == kRowRepaired) {
       if (param->pJobRunning->load() == 0) {
-        MarkStoppedRows(view, row, rowCount);
+        MarkStoppedRows(view, row, rowCount, tally);
         break;
       }
-      SaveRepairedRow(*param, row, package, destination);
+      saved = SaveRepairedRow(*param, row, package, destination);
     } else {
       LogForPackage(view, package, kLogCannotSave, kLogRed);
     }
     view.AppendLog(kLogStarLine, kLogBlack);
+    view.RowFinished(JobKind::kSave, row, saved.result);
+    tally.Count(saved.result, saved.reason);
     view.SetProgressPos(ProgressBar::kTotal, row + 1);
   }
-  FinishSaveJob(*param, rowCount, shown);
+  FinishSaveJob(*param, rowCount, shown, tally);
   return 1;
 }
 

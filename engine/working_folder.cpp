@@ -43,6 +43,13 @@ fs::path GetWorkingFolder(std::string* error) {
 
 fs::path FileFolderFor(const fs::path& workingFolder, std::string_view rowText, int index) {
   std::string name(platform::FileNamePart(rowText));
+  // The index is the digits at the end of the folder's name. A name that ends in a digit would
+  // lend its digits to the index ("x1" in row 1 and "x" in row 11 both gave "x11"), so it gets
+  // the separator first; a name ending in the separator gets one too, so that a separator
+  // before the digits always means exactly one was added.
+  if (!name.empty() && ((name.back() >= '0' && name.back() <= '9') || name.back() == '_')) {
+    name += '_';
+  }
   name += std::to_string(index);
   return workingFolder / platform::PathFromUtf8(name);
 }

@@ -16,7 +16,9 @@ std::filesystem::path GetWorkingFolder(std::string* error = nullptr);
 bool IsRealFolder(const std::filesystem::path& path);
 
 // The file folder of the row at index with the given text: working folder, then the text's
-// file-name part followed by the index in decimal ("Report.dotm3").
+// file-name part followed by the index in decimal ("Report.dotm3"). A file name ending in a
+// digit or in "_" gets "_" before the index ("x1" in row 1: "x1_1"), so that no two rows ever
+// share a folder ("x" in row 11 stays "x11").
 std::filesystem::path FileFolderFor(const std::filesystem::path& workingFolder,
                                     std::string_view rowText, int index);
 

@@ -75,6 +75,8 @@ std::optional<std::filesystem::path> PrivateTempFolder(std::string* error) {
 
 std::optional<TempFile> CreateTempFile(const std::filesystem::path& folder,
                                        std::string_view prefix) {
+  // No folder would mean the current directory, wherever that is.
+  if (folder.empty()) return std::nullopt;
   static thread_local std::mt19937_64 generator{std::random_device{}()};
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (int attempt = 0; attempt < 100; ++attempt) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace zip {
@@ -16,8 +17,17 @@ bool IsSeparator(wchar_t c) {
 
 std::uint32_t FolderPacker::PackFolder(const std::filesystem::path& folder,
                                        const std::filesystem::path& archivePath) {
-  m_nFailedAdds = 0;
-  ZipHandlePtr handle = ZipWriterCreate(archivePath);
+  return PackInto(folder, ZipWriterCreate(archivePath), archivePath);
+}
+
+std::uint32_t FolderPacker::PackFolder(const std::filesystem::path& folder, platform::File archive,
+                                       const std::filesystem::path& archivePath) {
+  return PackInto(folder, ZipWriterCreate(std::move(archive)), archivePath);
+}
+
+std::uint32_t FolderPacker::PackInto(const std::filesystem::path& folder, ZipHandlePtr handle,
+                                     const std::filesystem::path& archivePath) {
+  m_failures.clear();
   m_nRootLength = platform::WideFromPath(folder).size();
   if (!handle) return kZipBadArgument;
   m_archivePath = archivePath;
@@ -49,10 +59,18 @@ void FolderPacker::AddOneFile(const std::filesystem::path& path, bool isRegular,
   std::error_code error;
   // The archive being written may lie inside the folder; it must not swallow itself.
   if (!m_archivePath.empty() && std::filesystem::equivalent(path, m_archivePath, error)) return;
+  std::wstring name = RelativeName(path);
   // Sockets, FIFOs and devices are no parts; reading a FIFO would block the save.
-  if (!isRegular || ZipWriterAddFile(handle, RelativeName(path), path) != kZipOk) {
-    ++m_nFailedAdds;
+  if (!isRegular) {
+    m_failures.push_back({std::move(name), kZipFileError, {}});
+    return;
   }
+  const std::uint32_t result = ZipWriterAddFile(handle, name, path);
+  if (result == kZipOk) return;
+  // Only reading and writing set the system's error; a refused name or size leaves none.
+  const bool systemFailure = result == kZipFileError || result == kZipWriteError;
+  m_failures.push_back(
+      {std::move(name), result, systemFailure ? platform::LastErrorText() : std::string()});
 }
 
 std::wstring FolderPacker::RelativeName(const std::filesystem::path& path) const {

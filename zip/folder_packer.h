@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "platform/file.h"
 #include "zip/zip_writer.h"
 
 namespace zip {
@@ -16,13 +18,26 @@ class FolderPacker {
   // the result of closing it.
   std::uint32_t PackFolder(const std::filesystem::path& folder,
                            const std::filesystem::path& archivePath);
+  // The same into archive, a file already open and empty (see ZipWriterCreate), which the
+  // packer writes and closes without ever reopening it by name. archivePath is where that file
+  // lies; it only keeps the walk from packing the archive into itself.
+  std::uint32_t PackFolder(const std::filesystem::path& folder, platform::File archive,
+                           const std::filesystem::path& archivePath);
 
-  // Files of the last PackFolder that could not be added (left out of the archive).
-  std::size_t FailedAdds() const { return m_nFailedAdds; }
+  // A file of the last PackFolder that could not be added, and so is not in the archive.
+  struct FailedAdd {
+    std::wstring name;        // its name relative to the folder, as given to the writer
+    std::uint32_t result;     // the writer's code; kZipFileError for what is no regular file
+    std::string systemError;  // the system's text for the failure, when a system call failed
+  };
+  const std::vector<FailedAdd>& Failures() const { return m_failures; }
+  std::size_t FailedAdds() const { return m_failures.size(); }
 
  private:
   // Adds every file below folder, recursing into subfolders at once; symbolic links and the
-  // archive itself are skipped, files that cannot be added are counted in m_nFailedAdds.
+  // archive itself are skipped, files that cannot be added are listed in m_failures.
+  std::uint32_t PackInto(const std::filesystem::path& folder, ZipHandlePtr handle,
+                         const std::filesystem::path& archivePath);
   void AddFolderFiles(const std::filesystem::path& folder, ZipHandle* handle);
   void AddOneFile(const std::filesystem::path& path, bool isRegular, ZipHandle* handle);
   // The path without the packed folder's own path and the one separator after it.
@@ -30,7 +45,7 @@ class FolderPacker {
 
   // Characters of the folder path given to the current PackFolder, exactly as passed.
   std::size_t m_nRootLength = 0;
-  std::size_t m_nFailedAdds = 0;
+  std::vector<FailedAdd> m_failures;
   std::filesystem::path m_archivePath;
 };
 

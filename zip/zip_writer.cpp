@@ -251,13 +251,24 @@ const char* ZipResultText(std::uint32_t code) {
 }
 
 ZipHandlePtr ZipWriterCreate(const std::filesystem::path& path, std::uint32_t* result) {
-  // Local times of the sources are taken from the time-zone rules in force now.
-  tzset();
-  auto writer = std::make_unique<ZipWriter>();
-  if (!writer->output.Open(path, platform::File::Mode::kCreateTruncate)) {
+  platform::File output;
+  if (!output.Open(path, platform::File::Mode::kCreateTruncate)) {
     if (result) *result = kZipFileError;
     return nullptr;
   }
+  return ZipWriterCreate(std::move(output), result);
+}
+
+ZipHandlePtr ZipWriterCreate(platform::File output, std::uint32_t* result) {
+  // Headers are written at offsets from 0: whatever a file already holds would be mixed in.
+  if (!output.IsOpen() || output.Size() != 0 || output.Position() != 0) {
+    if (result) *result = kZipBadArgument;
+    return nullptr;
+  }
+  // Local times of the sources are taken from the time-zone rules in force now.
+  tzset();
+  auto writer = std::make_unique<ZipWriter>();
+  writer->output = std::move(output);
   auto handle = std::make_unique<ZipHandle>();
   handle->kind = 2;
   handle->writer = std::move(writer);

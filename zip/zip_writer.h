@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file.h"
+
 namespace zip {
 
 // Result codes of the writer.
@@ -39,6 +41,12 @@ using ZipHandlePtr = std::unique_ptr<ZipHandle>;
 
 // Creates (or replaces) the archive at path. Returns the handle, or null with *result set.
 ZipHandlePtr ZipWriterCreate(const std::filesystem::path& path, std::uint32_t* result = nullptr);
+
+// Writes the archive into output, a file already open for writing and still empty (such as a
+// temporary file created exclusively); the handle owns it from now on and the file is never
+// reopened by name, so a name swapped after the file was made cannot redirect the archive.
+// kZipBadArgument (null handle) when output is not open or not empty; nothing is written then.
+ZipHandlePtr ZipWriterCreate(platform::File output, std::uint32_t* result = nullptr);
 
 // Adds the file at sourcePath under name (relative path, either separator). The name is
 // converted to the narrow form one byte per character (characters above U+00FF refuse).

@@ -71,7 +71,7 @@ TEST_F(MediaLookupTest, LinksAreNeverFollowed) {
   fs::create_directory_symlink(outside, folder_ / "linked");
   fs::create_symlink(outside / "secret.png", folder_ / "direct.png");
   EXPECT_TRUE(engine::FindFirstImage(folder_).empty());
-  EXPECT_EQ(engine::CopyMediaFiles(folder_, media_), 0);
+  EXPECT_EQ(engine::CopyMediaFiles(folder_, media_), (engine::MediaCount{.found = 0, .copied = 0}));
   EXPECT_TRUE(fs::is_empty(media_));
 }
 
@@ -79,10 +79,11 @@ TEST_F(MediaLookupTest, SameNamedImagesCollapseIntoOne) {
   for (const char* file : {"word/media/image1.png", "word/embeddings/image1.png",
                            "docProps/thumbnail.emf", "word/document.xml"})
     WriteFile(folder_ / file, Bytes{1, 2, 3});
-  EXPECT_EQ(engine::CopyMediaFiles(folder_, media_), 3);
+  EXPECT_EQ(engine::CopyMediaFiles(folder_, media_), (engine::MediaCount{.found = 3, .copied = 3}));
   EXPECT_EQ(EntryNames(media_), (std::vector<std::string>{"image1.png", "thumbnail.emf"}));
-  // Into a missing folder nothing is copied.
-  EXPECT_EQ(engine::CopyMediaFiles(folder_, Root() / "no" / "such"), 0);
+  // Into a missing folder nothing is copied, and the images found say what was missed.
+  EXPECT_EQ(engine::CopyMediaFiles(folder_, Root() / "no" / "such"),
+            (engine::MediaCount{.found = 3, .copied = 0}));
 }
 
 }  // namespace

@@ -1,9 +1,18 @@
 #include "engine/save_job.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
 
 #include "engine/job_texts.h"
+#include "engine/media_lookup.h"
+#include "engine/save_summary.h"
 #include "tests/jobs/job_test_fixture.h"
+#include "tests/support/zip_parse.h"
 
 namespace jobstest {
 namespace {
@@ -31,12 +40,19 @@ class SaveJobTest : public JobTest {
   fs::path destination_;
 };
 
-// A row's save lines: starts, the notes (black), then done (green) or failed (red), then stars.
+// A line between "starts" and "done": black unless given a colour.
+struct Note {
+  Note(const char* line, std::uint32_t lineColour = kBlack) : text(line), colour(lineColour) {}
+  const char* text;
+  std::uint32_t colour;
+};
+
+// A row's save lines: starts, the notes, then done (green) or failed (red), then stars.
 std::vector<LogLine> RowLines(const std::string& p, bool saved,
-                              std::initializer_list<const char*> notes = {}) {
+                              std::initializer_list<Note> notes = {}) {
   std::vector<LogLine> lines{{p + " saving of file starts....\r\n", kBlack}};
-  for (const char* note : notes)
-    lines.push_back({p + note, kBlack});
+  for (const Note& note : notes)
+    lines.push_back({p + note.text, note.colour});
   lines.push_back(saved ? LogLine{p + " saving of file done....\r\n", kGreen}
                         : LogLine{p + " saving of file failed....\r\n", kRed});
   lines.push_back({kStars + "\r\n", kBlack});
@@ -72,17 +88,22 @@ TEST_F(SaveJobTest, RepairedRowIsSavedAndUnrepairedRowIsRefused) {
                        "SetInstruction(Please wait while .dotm file(s) are saving....)",
                        "ShowStop(1)", "ShowProgressArea(0,1)"}));
   ASSERT_EQ(view.Messages().size(), 1u);
+  // Not every row was saved, so the message says how many were and why the other was not.
   EXPECT_EQ(view.Messages()[0].text,
-            "File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
+            "File(s) saving process has been completed: 1 of 2 file(s) saved.<br>Not saved: "
+            "<b>file(s) not repaired</b><br>Saved file(s) location is:<br><a href='" +
                 typed + "'>" + typed + "</a>");
   EXPECT_EQ(view.Messages()[0].caption, "Brenvik Viva Zadado");
   EXPECT_EQ(view.Messages()[0].style, 0x40u);
-  EXPECT_EQ(view.instruction, engine::kInstructionSaved);
+  EXPECT_EQ(view.instruction, engine::kInstructionSavedPartly);
   EXPECT_TRUE(view.canSave && view.canSelect && view.canRepair);
   EXPECT_FALSE(view.stopShown || view.totalBarShown);
   EXPECT_EQ(view.barPos[engine::ProgressBar::kTotal], 2);
   EXPECT_EQ(running_.load(), 0);
   EXPECT_EQ(view.rows[0].data, 1);  // saving keeps the repair for another save
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                     {engine::JobKind::kSave, 0, engine::RowResult::kWhole},
+                                     {engine::JobKind::kSave, 1, engine::RowResult::kFailed}}));
 }
 
 TEST_F(SaveJobTest, MediaWanted) {
@@ -123,6 +144,195 @@ TEST_F(SaveJobTest, MediaWanted) {
   }
 }
 
+// What stands under "<name>_MediaContent" and was not made by this save is never deleted, and
+// the log says when the images did not get there.
+TEST_F(SaveJobTest, MediaFolderThatIsNotOursIsKept) {
+  const Note failed{" Media extraction failed....\r\n", kRed};
+  const Note none{" no media content is present in the file....\r\n"};
+  const Note done{" Media extraction is done....\r\n"};
+  using Step = std::function<void(const fs::path& media, const fs::path& elsewhere)>;
+  const struct {
+    const char* label;
+    bool images;
+    Note note;
+    engine::RowResult result;
+    Step arrange, check;
+  } cases[] = {
+      {"a file of the user's", true, failed, engine::RowResult::kIncomplete,
+       [this](const fs::path& media, const fs::path&) { WriteFile(media, "the user's notes"); },
+       [](const fs::path& media, const fs::path&) {
+         EXPECT_EQ(ReadText(media), "the user's notes");
+       }},
+      {"a link to a folder", true, failed, engine::RowResult::kIncomplete,
+       [](const fs::path& media, const fs::path& elsewhere) {
+         fs::create_directories(media.parent_path());
+         fs::create_directory_symlink(elsewhere, media);
+       },
+       [](const fs::path& media, const fs::path& elsewhere) {
+         EXPECT_TRUE(fs::is_symlink(media));
+         EXPECT_TRUE(fs::is_empty(elsewhere));
+       }},
+      {"an empty folder of the user's", false, none, engine::RowResult::kWhole,
+       [](const fs::path& media, const fs::path&) { fs::create_directories(media); },
+       [](const fs::path& media, const fs::path&) { EXPECT_TRUE(fs::is_directory(media)); }},
+      {"a folder under an image's name", true, failed, engine::RowResult::kIncomplete,
+       [](const fs::path& media, const fs::path&) { fs::create_directories(media / "image1.png"); },
+       [](const fs::path& media, const fs::path&) {
+         EXPECT_TRUE(fs::is_directory(media / "image1.png"));
+       }},
+      {"an earlier save's folder", true, done, engine::RowResult::kWhole,
+       [this](const fs::path& media, const fs::path&) {
+         WriteFile(media / "image1.png", "older image");
+       },
+       [](const fs::path& media, const fs::path&) {
+         EXPECT_NE(ReadText(media / "image1.png"), "older image");
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / c.label;
+    const fs::path media = destination / "Report.dotm_MediaContent";
+    const fs::path elsewhere = Root() / (std::string(c.label) + " elsewhere");
+    fs::create_directories(elsewhere);
+    c.arrange(media, elsewhere);
+    RecordingView view;
+    SaveTo(view, destination, true);
+    if (c.images) {
+      AddRepairedRow(view, "/in/Report.dotm");
+    } else {
+      view.rows.push_back({"/in/Report.dotm", 1, 1});
+      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "document.xml", "<w/>");
+    }
+    RunSave(view);
+
+    EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", true, {c.note}), SaveEndLines()}));
+    EXPECT_TRUE(fs::is_regular_file(destination / "ZARVEL_Report.dotm"));
+    EXPECT_EQ(view.FinishedRows(),
+              (std::vector<RecordingView::Finished>{{engine::JobKind::kSave, 0, c.result}}));
+    c.check(media, elsewhere);
+  }
+}
+
+// A folder this process cannot create files in: a read-only folder below root for a user, and
+// for root (who may write anywhere else) the kernel's own /sys, which is only probed.
+std::optional<fs::path> UnwritableFolder(const fs::path& root) {
+  if (::geteuid() != 0) {
+    const fs::path locked = root / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    return locked;
+  }
+  const fs::path probe = "/sys/brenvik-probe";
+  const int fd = ::open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return std::nullopt;
+  }
+  return errno == EACCES ? std::optional<fs::path>("/sys") : std::nullopt;
+}
+
+// Nothing saved: the log, the message and the instruction line say so, and why.
+TEST_F(SaveJobTest, UnwritableDestinationSavesNothingAndSaysWhy) {
+  const auto locked = UnwritableFolder(Root());
+  if (!locked) GTEST_SKIP() << "no folder that this user cannot write";
+  RecordingView view;
+  SaveTo(view, *locked);
+  AddRepairedRow(view, "/in/One.dotm");
+  AddRepairedRow(view, "/in/Two.dotm");
+  RunSave(view);
+  // Only the folder the test locked is given back; /sys is never touched.
+  if (locked->parent_path() == Root()) {
+    fs::permissions(*locked, fs::perms::owner_all, fs::perm_options::add);
+  }
+
+  const Note why{
+      " cannot be saved, the saved file cannot be created in the destination folder: Permission "
+      "denied....\r\n",
+      kRed};
+  EXPECT_EQ(view.Log(), Concat({RowLines("/in/One.dotm", false, {why}),
+                                RowLines("/in/Two.dotm", false, {why}), SaveEndLines()}));
+  const std::string shown = locked->string();
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].text,
+            "File(s) saving process has failed: no file has been saved.<br>Reason: <b>the saved "
+            "file cannot be created in the destination folder: Permission denied</b><br>"
+            "Destination folder is:<br><a href='" +
+                shown + "'>" + shown + "</a>");
+  EXPECT_EQ(view.instruction, engine::kInstructionSaveFailed);
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                     {engine::JobKind::kSave, 0, engine::RowResult::kFailed},
+                                     {engine::JobKind::kSave, 1, engine::RowResult::kFailed}}));
+  EXPECT_TRUE(view.canSave && view.canSelect && view.canRepair);
+  EXPECT_EQ(running_.load(), 0);
+}
+
+// A destination whose name holds markup characters is shown as itself, in text and link.
+TEST_F(SaveJobTest, DestinationIsEscapedInTheMessage) {
+  const fs::path destination = Root() / "a&b <c> 'q\"";
+  fs::create_directories(destination);
+  RecordingView view;
+  SaveTo(view, destination);
+  AddRepairedRow(view, "/in/Report.dotm");
+  RunSave(view);
+  const std::string escaped = Root().string() + "/a&amp;b &lt;c&gt; &#39;q&quot;";
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].text,
+            "File(s) saving process has been completed.Saved file(s) location is:<br><a href='" +
+                escaped + "'>" + escaped + "</a>");
+  EXPECT_EQ(view.instruction, engine::kInstructionSaved);
+  EXPECT_TRUE(fs::is_regular_file(destination / "ZARVEL_Report.dotm"));
+}
+
+TEST(SaveSummaryTest, MessagesCountWhatWasSaved) {
+  using engine::RowResult;
+  const struct {
+    const char* label;
+    std::vector<std::pair<RowResult, const char*>> rows;
+    std::string message;
+    std::string_view instruction;
+  } cases[] = {
+      {"no rows",
+       {},
+       "File(s) saving process has been completed.Saved file(s) location is:<br><a "
+       "href='/out'>/out</a>",
+       engine::kInstructionSaved},
+      {"all whole",
+       {{RowResult::kWhole, ""}, {RowResult::kWhole, ""}},
+       "File(s) saving process has been completed.Saved file(s) location is:<br><a "
+       "href='/out'>/out</a>",
+       engine::kInstructionSaved},
+      {"all saved, one incomplete",
+       {{RowResult::kWhole, ""}, {RowResult::kIncomplete, ""}},
+       "File(s) saving process has been completed: 2 of 2 file(s) saved.<br>1 of them saved "
+       "without everything: see the red lines of the log.<br>Saved file(s) location is:<br><a "
+       "href='/out'>/out</a>",
+       engine::kInstructionSaved},
+      {"some saved, reasons once each and escaped",
+       {{RowResult::kFailed, "a <reason>"},
+        {RowResult::kWhole, ""},
+        {RowResult::kFailed, "a <reason>"},
+        {RowResult::kFailed, "another"}},
+       "File(s) saving process has been completed: 1 of 4 file(s) saved.<br>Not saved: <b>a "
+       "&lt;reason&gt;<br>another</b><br>Saved file(s) location is:<br><a href='/out'>/out</a>",
+       engine::kInstructionSavedPartly},
+      {"none saved",
+       {{RowResult::kFailed, "stopped"}},
+       "File(s) saving process has failed: no file has been saved.<br>Reason: <b>stopped</b><br>"
+       "Destination folder is:<br><a href='/out'>/out</a>",
+       engine::kInstructionSaveFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    engine::SaveTally tally;
+    for (const auto& [result, reason] : c.rows)
+      tally.Count(result, reason);
+    EXPECT_EQ(engine::SaveSummaryMessage(tally, "/out"), c.message);
+    EXPECT_EQ(engine::SaveSummaryInstruction(tally).text, c.instruction);
+  }
+}
+
 TEST_F(SaveJobTest, InvalidDestinationOnlyTellsTheUser) {
   WriteFile("a_file", Bytes{1});
   for (const std::string& destination :
@@ -137,6 +347,9 @@ TEST_F(SaveJobTest, InvalidDestinationOnlyTellsTheUser) {
     EXPECT_EQ(view.Calls(),
               std::vector<std::string>{"MessageBox(Please select a valid folder path.)"});
     EXPECT_EQ(view.Messages()[0].style, 0x40u);
+    EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                       {engine::JobKind::kSave, 0, engine::RowResult::kFailed}}))
+        << "nothing was saved";
     EXPECT_EQ(running_.load(), 0);
   }
 }
@@ -173,19 +386,33 @@ TEST_F(SaveJobTest, StopDuringFirstOfThreeRowsFinishesTheFirst) {
   EXPECT_EQ(view.rows[2].data, 0);
   EXPECT_EQ(EntryNames(destination_), std::vector<std::string>{"ZARVEL_One.dotm"});
   EXPECT_EQ(running_.load(), 0);
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                     {engine::JobKind::kSave, 0, engine::RowResult::kWhole},
+                                     {engine::JobKind::kSave, 1, engine::RowResult::kFailed},
+                                     {engine::JobKind::kSave, 2, engine::RowResult::kFailed}}));
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].text.rfind("File(s) saving process has been completed: 1 of 3 "
+                                          "file(s) saved.<br>Not saved: <b>the process has been "
+                                          "stopped by the user</b><br>",
+                                          0),
+            0u)
+      << view.Messages()[0].text;
 }
 
 // An earlier saved package is replaced only by a complete new one. A file folder that is gone
-// (a new selection emptied the working folder) or a file the packer cannot add (a name the zip
-// format cannot hold in its one-byte names) is a failure that leaves no partial file behind.
+// (a new selection emptied the working folder) or a file the packer cannot read (here a FIFO,
+// which is no part) is a failure that leaves no partial file behind.
 TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
   const struct {
     const char* label;
-    bool fileFolder, unencodableName, saved;
+    bool fileFolder, unreadablePart, saved;
+    const char* why;
   } cases[] = {
-      {"file folder missing", false, false, false},
-      {"unencodable name", true, true, false},
-      {"complete", true, false, true},
+      {"file folder missing", false, false, false,
+       " cannot be saved, the repaired file's parts are no longer in the working folder....\r\n"},
+      {"unreadable part", true, true, false,
+       " cannot be saved, a repaired part cannot be read....\r\n"},
+      {"complete", true, false, true, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -196,17 +423,111 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
     SaveTo(view, destination, /*media=*/!c.fileFolder);
     view.rows.push_back({"/in/Report.dotm", 1, 1});
     if (c.fileFolder) FillFileFolder(FileFolder("/in/Report.dotm", 0));
-    if (c.unencodableName)
-      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "\xE6\x96\x87.xml", Bytes{1, 2, 3});
+    if (c.unreadablePart) {
+      ASSERT_EQ(::mkfifo((FileFolder("/in/Report.dotm", 0) / "word" / "pipe.xml").c_str(), 0600),
+                0);
+    }
     RunSave(view);
 
-    EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", c.saved), SaveEndLines()}));
+    const auto lines = c.saved ? RowLines("/in/Report.dotm", true)
+                               : RowLines("/in/Report.dotm", false, {{c.why, kRed}});
+    EXPECT_EQ(view.Log(), Concat({lines, SaveEndLines()}));
     EXPECT_EQ(EntryNames(destination), std::vector<std::string>{"ZARVEL_Report.dotm"});
     if (c.saved) {
       EXPECT_EQ(PartNamesOf(earlier), SamplePartNames());
     } else {
       EXPECT_EQ(ReadText(earlier), "earlier package");
     }
+  }
+}
+
+// A part whose name no package can hold (longer than the 259 bytes of the name field, or with
+// a character that has no one-byte form) is left out and named in the log; the rest is saved.
+TEST_F(SaveJobTest, PartWithAnUnfitNameIsLeftOutAndTheRestSaved) {
+  const std::string tooLong = "word/" + std::string(200, 'a') + "/" + std::string(60, 'b') + ".xml";
+  for (const std::string& name : {tooLong, std::string("word/\xE6\x96\x87.xml")}) {
+    SCOPED_TRACE(name);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / std::to_string(name.size());
+    fs::create_directories(destination);
+    WriteFile(destination / "ZARVEL_Report.dotm", "earlier package");
+    RecordingView view;
+    SaveTo(view, destination);
+    AddRepairedRow(view, "/in/Report.dotm");
+    WriteFile(FileFolder("/in/Report.dotm", 0) / name, "unfit");
+    RunSave(view);
+
+    const std::string leftOut =
+        " part " + name + " is left out, a package cannot hold its name....\r\n";
+    EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", true, {{leftOut.c_str(), kRed}}),
+                                  SaveEndLines()}));
+    EXPECT_EQ(PartNamesOf(destination / "ZARVEL_Report.dotm"), SamplePartNames());
+    EXPECT_EQ(view.FinishedRows(),
+              (std::vector<RecordingView::Finished>{
+                  {engine::JobKind::kSave, 0, engine::RowResult::kIncomplete}}));
+    ASSERT_EQ(view.Messages().size(), 1u);
+    EXPECT_EQ(view.Messages()[0].text.rfind(
+                  "File(s) saving process has been completed: 1 of 1 file(s) saved.<br>1 of them "
+                  "saved without everything: see the red lines of the log.<br>",
+                  0),
+              0u)
+        << view.Messages()[0].text;
+  }
+}
+
+// The saved package gets the permissions any new file of the user's would get.
+TEST_F(SaveJobTest, SavedPackageFollowsTheUmask) {
+  for (const mode_t mask : {mode_t{022}, mode_t{027}, mode_t{002}, mode_t{077}}) {
+    SCOPED_TRACE(mask);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / ("umask" + std::to_string(mask));
+    fs::create_directories(destination);
+    RecordingView view;
+    SaveTo(view, destination);
+    AddRepairedRow(view, "/in/Report.dotm");
+    const mode_t previous = ::umask(mask);
+    RunSave(view);
+    ::umask(previous);
+    struct stat info {};
+    ASSERT_EQ(::stat((destination / "ZARVEL_Report.dotm").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+  }
+}
+
+// "x1" in row 1 and "x" in row 11 once shared the file folder "x11": repaired, previewed and
+// saved, each package keeps its own parts.
+TEST_F(SaveJobTest, FileNamesEndingInDigitsKeepTheirOwnPackages) {
+  RecordingView view;
+  for (int row = 0; row < 12; ++row) {
+    const std::string name = row == 1 ? "x1" : row == 11 ? "x" : "p" + std::to_string(row) + "_";
+    testsupport::PackageBuilder builder;
+    for (const auto& [part, content] : testsupport::SampleTemplateParts())
+      builder.Add({.name = part, .content = content});
+    builder.AddDeflated("customXml/row.xml", "row " + std::to_string(row));
+    const fs::path package =
+        WriteFile(fs::path("in") / std::to_string(row) / name, builder.Build());
+    view.rows.push_back({package.string(), engine::kRowNotRepaired, engine::kRowListed});
+  }
+  RunRepair(view);
+  SaveTo(view, destination_);
+  RunSave(view);
+
+  for (int row : {1, 11}) {
+    SCOPED_TRACE(row);
+    const std::string& package = view.rows[static_cast<std::size_t>(row)].text;
+    const fs::path fileFolder = FileFolder(package, row);
+    const auto preview = engine::LookupPreview(engine::GetWorkingFolder(), package, row);
+    EXPECT_EQ(preview.path.rfind(fileFolder.string() + "/", 0), 0u) << preview.path;
+    std::string error;
+    const auto saved = zip_test::ParseArchive(
+        testsupport::ReadFileBytes(destination_ /
+                                   ("ZARVEL_" + fs::path(package).filename().string())),
+        &error);
+    ASSERT_TRUE(saved.has_value()) << error;
+    const auto rowPart = std::find_if(saved->entries.begin(), saved->entries.end(),
+                                      [](const auto& e) { return e.name == "customXml/row.xml"; });
+    ASSERT_NE(rowPart, saved->entries.end());
+    EXPECT_EQ(rowPart->content, "row " + std::to_string(row));
   }
 }
 

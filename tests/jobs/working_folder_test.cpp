@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <map>
+
 #include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
@@ -18,6 +20,40 @@ TEST_F(WorkingFolderTest, PrivateWorkingFolderAndFileFolderNames) {
             working / "Report.dotm3");
   EXPECT_EQ(engine::FileFolderFor(working, "Report.dotm", 12), working / "Report.dotm12");
   EXPECT_EQ(engine::FileFolderFor(working, "/dir/", 0), working / "0");
+}
+
+// The file name followed by the index stays the folder's name wherever that cannot be read two
+// ways; a name ending in a digit (or in the separator) gets "_" before the index, so that
+// "x1" in row 1 and "x" in row 11 no longer share "x11".
+TEST_F(WorkingFolderTest, EveryRowsFileFolderIsItsOwn) {
+  const fs::path working = Root() / "DtmTmp";
+  const struct {
+    const char* text;
+    int index;
+    const char* folder;
+  } cases[] = {
+      {"/in/Report.dotm", 3, "Report.dotm3"},
+      {"/in/x", 11, "x11"},
+      {"/in/x1", 1, "x1_1"},
+      {"/in/x_", 1, "x__1"},
+      {"/in/x_1", 2, "x_1_2"},
+      {"/in/", 10, "10"},
+      {"/in/_", 0, "__0"},
+      {"/in/7", 4, "7_4"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(engine::FileFolderFor(working, c.text, c.index), working / c.folder) << c.text;
+
+  const char* names[] = {"", "x", "x1", "x11", "x_", "x_1", "x1_", "_", "1", "11", "a_b", "x__"};
+  std::map<fs::path, std::string> seen;
+  for (const char* name : names) {
+    for (int index = 0; index < 120; ++index) {
+      const std::string row = std::string(name) + " in row " + std::to_string(index);
+      const auto [it, fresh] =
+          seen.emplace(engine::FileFolderFor(working, std::string("/in/") + name, index), row);
+      EXPECT_TRUE(fresh) << row << " shares " << it->first << " with " << it->second;
+    }
+  }
 }
 
 TEST_F(WorkingFolderTest, DeleteFolderTreeEmptiesButKeepsTheFolder) {
@@ -77,6 +113,25 @@ TEST_F(WorkingFolderTest, RenumberingSameNamesKeepsEachRowsOwnPackage) {
   EXPECT_FALSE(fs::exists(working / "Report.dotm1"));
   EXPECT_EQ(ReadText(working / "Report.dotm2" / "p.xml"), "fourth");
   EXPECT_FALSE(fs::exists(working / "Report.dotm3"));
+}
+
+// Rows "x1" (row 1) and "x" (row 11); row 0 removed: each keeps its own folder on the way up.
+TEST_F(WorkingFolderTest, RenumberingKeepsNamesEndingInDigitsApart) {
+  const fs::path working = Root() / "DtmTmp";
+  std::vector<std::string> rows;
+  for (int row = 0; row < 12; ++row)
+    rows.push_back("/in/r" + std::string(1, static_cast<char>('a' + row)) + ".dotm");
+  rows[1] = "/in/x1";
+  rows[11] = "/in/x";
+  for (int row = 1; row < 12; ++row)
+    WriteFile(engine::FileFolderFor(working, rows[static_cast<std::size_t>(row)], row) / "p.xml",
+              rows[static_cast<std::size_t>(row)]);
+  rows.erase(rows.begin());
+  engine::RenumberFileFolders(working, rows, 0);
+  for (int row = 0; row < 11; ++row) {
+    const std::string& text = rows[static_cast<std::size_t>(row)];
+    EXPECT_EQ(ReadText(engine::FileFolderFor(working, text, row) / "p.xml"), text);
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/file_permissions.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
 
@@ -109,6 +110,33 @@ TEST_F(PrivateFolder, TemporaryFilesAreNewOwnerOnlyAndUnique) {
     EXPECT_TRUE(names.insert(temp->path).second);
   }
   EXPECT_FALSE(platform::CreateTempFile(root_ / "missing", "OPC").has_value());
+}
+
+// A private temporary file that becomes the user's file takes 0666 less the umask, which stays
+// as it was.
+TEST_F(PrivateFolder, UsualPermissionsFollowTheUmask) {
+  for (const mode_t mask : {mode_t{022}, mode_t{077}, mode_t{0}}) {
+    auto temp = platform::CreateTempFile(root_, "P");
+    ASSERT_TRUE(temp.has_value());
+    const mode_t previous = ::umask(mask);
+    EXPECT_TRUE(platform::GiveUsualPermissions(temp->file));
+    EXPECT_EQ(::umask(previous), mask);
+    EXPECT_EQ(Mode(temp->path), 0666u & ~mask) << mask;
+  }
+  platform::File closed;
+  EXPECT_FALSE(platform::GiveUsualPermissions(closed));
+}
+
+// An empty folder would put the file in whatever the current directory happens to be.
+TEST_F(PrivateFolder, TemporaryFileNeedsAFolder) {
+  const fs::path here = root_ / "current";
+  fs::create_directories(here);
+  const fs::path before = fs::current_path();
+  fs::current_path(here);
+  const bool created = platform::CreateTempFile(fs::path(), "OPC").has_value();
+  fs::current_path(before);
+  EXPECT_FALSE(created);
+  EXPECT_TRUE(fs::is_empty(here));
 }
 
 TEST_F(PrivateFolder, FilesReadWriteAndRefuseFolders) {

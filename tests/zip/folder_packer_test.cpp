@@ -95,7 +95,9 @@ TEST_F(FolderPackerTest, LinksAndUnfitNamesAreLeftOut) {
   // A name of 260 narrow bytes does not fit the stored-name field.
   zip_test::WriteFile(Pkg() / "long" / std::string(255, 'n'), "x");
   EXPECT_EQ(m_packer.PackFolder(Pkg(), Out()), zip::kZipOk);
-  EXPECT_EQ(m_packer.FailedAdds(), 1u);
+  ASSERT_EQ(m_packer.FailedAdds(), 1u);
+  EXPECT_EQ(m_packer.Failures()[0].name, L"long/" + std::wstring(255, L'n'));
+  EXPECT_EQ(m_packer.Failures()[0].result, zip::kZipBadArgument) << "a refused name";
   EXPECT_EQ(PackedFiles(Out()), kTree);
 }
 

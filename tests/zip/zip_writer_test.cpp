@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "tests/zip/test_files.h"
 #include "zip/source_info.h"
 #include "zip/zip_limits.h"
@@ -302,6 +303,51 @@ TEST(ZipWriterHandles, MissingOrForeignHandlesAreRefused) {
   std::uint32_t result = 0;
   EXPECT_EQ(zip::ZipWriterCreate(folder / "no" / "x.zip", &result), nullptr);
   EXPECT_EQ(result, zip::kZipFileError);
+}
+
+// The writer takes over a file that is already open (a temporary file created exclusively) and
+// writes only through it: a name swapped for a link after the file was made never redirects
+// the archive.
+TEST_F(ZipWriterTest, OpenFileIsWrittenThroughAndNeverReopenedByName) {
+  const auto temporary = m_folder / "package.tmp";
+  platform::File output;
+  ASSERT_TRUE(output.Open(temporary, platform::File::Mode::kCreateNew));
+  const auto moved = m_folder / "moved.tmp";
+  std::filesystem::rename(temporary, moved);
+  zip_test::WriteFile(m_folder / "victim", "not the program's");
+  std::filesystem::create_symlink(m_folder / "victim", temporary);
+
+  std::uint32_t result = 1;
+  zip::ZipHandlePtr handle = zip::ZipWriterCreate(std::move(output), &result);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(result, zip::kZipOk);
+  ASSERT_EQ(zip::ZipWriterAddFile(handle.get(), L"word/document.xml", Source("d", "<w/>")),
+            zip::kZipOk);
+  ASSERT_EQ(zip::ZipWriterClose(std::move(handle)), zip::kZipOk);
+
+  EXPECT_EQ(zip_test::ReadFileBytes(m_folder / "victim"),
+            testsupport::ToBytes("not the program's"));
+  m_archive = moved;
+  const Archive archive = Parse();
+  ASSERT_EQ(archive.entries.size(), 1u);
+  EXPECT_EQ(archive.entries[0].name, "word/document.xml");
+  EXPECT_EQ(archive.entries[0].content, "<w/>");
+}
+
+// A closed file, or one that already holds bytes, cannot take an archive that starts at 0.
+TEST_F(ZipWriterTest, OpenFileMustBeOpenAndEmpty) {
+  std::uint32_t result = 0;
+  EXPECT_EQ(zip::ZipWriterCreate(platform::File(), &result), nullptr);
+  EXPECT_EQ(result, zip::kZipBadArgument);
+
+  platform::File used;
+  ASSERT_TRUE(used.Open(m_archive, platform::File::Mode::kCreateNew));
+  const std::string old = "old";
+  ASSERT_TRUE(used.Write(std::as_bytes(std::span(old))));
+  result = 0;
+  EXPECT_EQ(zip::ZipWriterCreate(std::move(used), &result), nullptr);
+  EXPECT_EQ(result, zip::kZipBadArgument);
+  EXPECT_EQ(zip_test::ReadFileBytes(m_archive), testsupport::ToBytes("old"));
 }
 
 // Independent readers accept what the writer makes.

@@ -1,0 +1,59 @@
+#include "platform/file_permissions.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <string>
+#endif
+
+namespace platform {
+
+#ifndef _WIN32
+namespace {
+
+// Linux tells the umask in /proc/self/status without changing it.
+std::optional<mode_t> UmaskFromProc() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) != 0) continue;
+    try {
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    } catch (...) {
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+// Elsewhere the only way to read the umask is to set it and put it back; the lock keeps two
+// of our own threads from doing that at once.
+mode_t CurrentUmask() {
+  if (const auto mask = UmaskFromProc()) return *mask;
+  static std::mutex lock;
+  std::lock_guard guard(lock);
+  const mode_t mask = ::umask(077);
+  ::umask(mask);
+  return mask;
+}
+
+}  // namespace
+
+bool GiveUsualPermissions(File& file) {
+  if (!file.IsOpen()) return false;
+  const mode_t mode = static_cast<mode_t>(0666) & ~CurrentUmask();
+  return ::fchmod(file.NativeHandle(), mode) == 0;
+}
+
+#else
+
+bool GiveUsualPermissions(File& file) {
+  return file.IsOpen();
+}
+
+#endif
+
+}  // namespace platform
