@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/job_view.h"
+#include "engine/part_entry.h"
 
 namespace engine {
 
@@ -28,6 +29,11 @@ inline constexpr std::string_view kLogCannotSave = " cannot be saved,as it is no
 inline constexpr std::string_view kLogSaveStopped =
     " file is not saving as process has been stop by the user.... \r\n";
 inline constexpr std::string_view kLogNotSaved = " not saved....\r\n";
+// A part that is not whole: the package path, kLogPart, the part name, then one of these.
+inline constexpr std::string_view kLogPart = " part ";
+inline constexpr std::string_view kLogPartCutShort = " is cut short....\r\n";
+inline constexpr std::string_view kLogPartDamaged = " is damaged....\r\n";
+inline constexpr std::string_view kLogPartLost = " could not be recovered....\r\n";
 
 // Whole lines.
 inline constexpr std::string_view kLogStarLine =
@@ -74,5 +80,20 @@ inline constexpr std::string_view kMsgInvalidDestination = "Please select a vali
 inline constexpr std::string_view kMsgSaveCompletedHead =
     "File(s) saving process has been completed.Saved file(s) location is:<br><a href=";
 inline constexpr std::string_view kMsgConfirmStop = "Are you sure to stop the running process?";
+
+// The log text for a part's status; empty for a whole part.
+inline std::string_view PartStatusLogText(PartStatus status) {
+  switch (status) {
+    case PartStatus::kWhole:
+      return {};
+    case PartStatus::kCutShort:
+      return kLogPartCutShort;
+    case PartStatus::kDamaged:
+      return kLogPartDamaged;
+    case PartStatus::kLost:
+      return kLogPartLost;
+  }
+  return kLogPartLost;
+}
 
 }  // namespace engine

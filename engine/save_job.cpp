@@ -60,12 +60,14 @@ void SaveRepairedRow(const JobThreadParam& param, int row, const std::string& pa
   // saved file; an older saved package of the same name then stays as it was.
   if (param.workingFolder.empty() || !SavePackage(fileFolder, target)) {
     LogForPackage(view, package, kLogSaveFailed, kLogRed);
+    view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
     return;
   }
   if (view.ExtractMediaChecked()) {
     SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent");
   }
   LogForPackage(view, package, kLogSaveDone, kLogGreen);
+  view.RowFinished(JobKind::kSave, row, RowResult::kWhole);
 }
 
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
@@ -75,6 +77,7 @@ void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
     LogForPackage(view, package, kLogNotSaved, kLogRed);
     view.AppendLog(kLogStarLine, kLogBlack);
     view.SetRowData(row, kRowNotRepaired);
+    view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
   }
 }
 
@@ -144,6 +147,7 @@ int SaveWorker(const JobThreadParam* param) {
       SaveRepairedRow(*param, row, package, destination);
     } else {
       LogForPackage(view, package, kLogCannotSave, kLogRed);
+      view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
     }
     view.AppendLog(kLogStarLine, kLogBlack);
     view.SetProgressPos(ProgressBar::kTotal, row + 1);

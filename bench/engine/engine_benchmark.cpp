@@ -126,7 +126,7 @@ void Extract(benchmark::State& state, const fs::path& path, const fs::path& outp
   NullView view;
   for (auto _ : state) {
     fs::create_directories(folder);
-    benchmark::DoNotOptimize(engine::ExtractParts(view, folder, path.string(), list, temp));
+    benchmark::DoNotOptimize(engine::ExtractParts(view, folder, path.string(), list).written);
     state.PauseTiming();
     fs::remove_all(folder);
     state.ResumeTiming();

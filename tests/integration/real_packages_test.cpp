@@ -97,7 +97,7 @@ class RealPackages : public ::testing::TestWithParam<const char*> {
     EXPECT_TRUE(engine::ScanPackage(param, path.string(), parts));
     const fs::path folder = root_ / "work" / (name + "0");
     fs::create_directories(folder);
-    engine::ExtractParts(view, folder, path.string(), parts, root_ / "tmp");
+    engine::ExtractParts(view, folder, path.string(), parts);
     return folder;
   }
 

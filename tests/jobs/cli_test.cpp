@@ -42,17 +42,50 @@ TEST(ConsoleViewTest, MarkupBecomesPlainText) {
   EXPECT_EQ(cli::PlainTextFromMarkup("cut <a href"), "cut ");
 }
 
-// The exit status rests on which rows the save job logged as saved.
-TEST(ConsoleViewTest, TracksSavedRowsFromTheLog) {
+// The exit status rests on the results the jobs report for each row, never on the log's text.
+TEST(ConsoleViewTest, ExitStatusComesFromRowResults) {
+  using engine::JobKind;
+  using engine::RowResult;
+  struct Case {
+    const char* label;
+    std::vector<std::pair<RowResult, RowResult>> rows;  // repair, save
+    int status;
+  };
+  const Case cases[] = {
+      {"all whole",
+       {{RowResult::kWhole, RowResult::kWhole}, {RowResult::kWhole, RowResult::kWhole}},
+       0},
+      {"one part lost",
+       {{RowResult::kWhole, RowResult::kWhole}, {RowResult::kIncomplete, RowResult::kWhole}},
+       3},
+      {"one not repaired",
+       {{RowResult::kIncomplete, RowResult::kWhole}, {RowResult::kFailed, RowResult::kFailed}},
+       1},
+      {"one not saved",
+       {{RowResult::kWhole, RowResult::kFailed}, {RowResult::kWhole, RowResult::kWhole}},
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::FILE* sink = std::tmpfile();
+    ASSERT_NE(sink, nullptr);
+    cli::ConsoleView view({"a.dotm", "b.dotm"}, ".", false, {.out = sink, .err = sink});
+    // A log line that looks like success proves nothing.
+    view.AppendLog("a.dotm saving of file done....\r\n", 0x009900);
+    for (int row = 0; row < 2; ++row) {
+      view.RowFinished(JobKind::kRepair, row, c.rows[row].first);
+      view.RowFinished(JobKind::kSave, row, c.rows[row].second);
+    }
+    EXPECT_EQ(view.ExitStatus(), c.status);
+    std::fclose(sink);
+  }
+  // A row the save job never reported was not saved.
   std::FILE* sink = std::tmpfile();
   ASSERT_NE(sink, nullptr);
-  cli::ConsoleView view({"a.dotm", "b.dotm"}, ".", false, {.out = sink, .err = sink});
+  cli::ConsoleView view({"a.dotm"}, ".", false, {.out = sink, .err = sink});
   view.AppendLog("a.dotm saving of file done....\r\n", 0x009900);
-  EXPECT_FALSE(view.AllSaved());
-  view.AppendLog("b.dotm saving of file failed....\r\n", 0x0000FF);
-  EXPECT_FALSE(view.AllSaved());
-  view.AppendLog("b.dotm saving of file done....\r\n", 0x009900);
-  EXPECT_TRUE(view.AllSaved());
+  view.RowFinished(JobKind::kRepair, 0, RowResult::kWhole);
+  EXPECT_EQ(view.ExitStatus(), 1);
   std::rewind(sink);
   char line[200] = {};
   ASSERT_NE(std::fgets(line, sizeof line, sink), nullptr);

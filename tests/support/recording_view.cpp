@@ -171,4 +171,14 @@ void RecordingView::OnLogContaining(std::string trigger, std::function<void()> a
   triggers_.emplace_back(std::move(trigger), std::move(action));
 }
 
+void RecordingView::RowFinished(engine::JobKind job, int row, engine::RowResult result) {
+  std::lock_guard lock(mutex_);
+  results_.push_back({job, row, result});
+}
+
+std::vector<RecordingView::Finished> RecordingView::Results() const {
+  std::lock_guard lock(mutex_);
+  return results_;
+}
+
 }  // namespace testsupport

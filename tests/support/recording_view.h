@@ -48,6 +48,7 @@ class RecordingView : public engine::JobView {
   int MessageBox(std::string_view text, std::string_view caption, unsigned style) override;
   std::string DestinationText() override;
   bool ExtractMediaChecked() override;
+  void RowFinished(engine::JobKind job, int row, engine::RowResult result) override;
 
   // The whole log as one text, and as lines with colours.
   std::string LogText() const;
@@ -60,6 +61,15 @@ class RecordingView : public engine::JobView {
     unsigned style;
   };
   std::vector<Message> Messages() const;
+
+  struct Finished {
+    engine::JobKind job;
+    int row;
+    engine::RowResult result;
+    bool operator==(const Finished&) const = default;
+  };
+  // Every RowFinished call, in order.
+  std::vector<Finished> Results() const;
 
   // Answers for the next message boxes, in order; kIdOk (or kIdYes for yes/no) when empty.
   void QueueAnswer(int answer);
@@ -85,6 +95,7 @@ class RecordingView : public engine::JobView {
   std::vector<LogLine> log_;
   std::vector<std::string> calls_;
   std::vector<Message> messages_;
+  std::vector<Finished> results_;
   std::deque<int> answers_;
   std::vector<std::pair<std::string, std::function<void()>>> triggers_;
 };
