@@ -131,6 +131,8 @@ TEST_F(CliProgramTest, HelpAndVersion) {
   auto result = Run("--help");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out.rfind("Usage: dotm-repair [--media] [-o DIR] FILE...\n", 0), 0u);
+  EXPECT_NE(result.out.find("  3  every file was saved, but some parts are cut short, damaged"),
+            std::string::npos);
   result = Run("--version");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "dotm-repair 1.0\n");
@@ -158,6 +160,24 @@ TEST_F(CliProgramTest, GoodPackageIsRepairedAndSaved) {
   for (const auto& entry : fs::recursive_directory_iterator(Root())) {
     EXPECT_EQ(entry.path().filename().string().find("DtmTmp"), std::string::npos) << entry.path();
   }
+}
+
+// Saved, but with a part cut short: the log says which, and the status is 3, not 0.
+TEST_F(CliProgramTest, PackageWithACutPartExitsWithThree) {
+  testsupport::PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", "document");
+  builder.Add({.name = "word/cut.xml", .content = testsupport::XmlLikeBytes(30000, 7)});
+  const Bytes whole = builder.Build(false);
+  WriteFile("Cut.dotm", Bytes(whole.begin(), whole.end() - 1000));
+  WriteFile("Good.dotm", testsupport::SampleTemplatePackage());
+  const auto result = Run("Good.dotm Cut.dotm");
+  EXPECT_EQ(result.status, 3) << result.err;
+  EXPECT_NE(result.out.find("Cut.dotm file is closed....\nCut.dotm part word/cut.xml is cut "
+                            "short....\nCut.dotm preview of file is available....\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_TRUE(fs::is_regular_file(Root() / "ZARVEL_Cut.dotm"));
+  EXPECT_TRUE(fs::is_regular_file(Root() / "ZARVEL_Good.dotm"));
 }
 
 TEST_F(CliProgramTest, MissingFileExitsWithOne) {
