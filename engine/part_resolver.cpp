@@ -124,6 +124,23 @@ class RunningCrc {
   std::uint32_t crc_ = 0;
 };
 
+// A stored part whose stated size is followed by no record (junk after it, a damaged next
+// header) still ends there when its bytes up to there match the CRC-32 it states.
+bool EndByStatedCrc(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
+                    PartEntry& entry) {
+  if (!entry.crc) return false;
+  for (const std::uint64_t size : StatedSizes(header, central)) {
+    if (size == 0 || size > reader.FileSize() - header.dataOffset) continue;
+    RunningCrc crc(reader, header.dataOffset);
+    if (crc.UpTo(header.dataOffset + size) == *entry.crc) {
+      EndAt(reader, entry, header.dataOffset + size, SizeEvidence::kCrcMatch,
+            header.HasDescriptor());
+      return true;
+    }
+  }
+  return false;
+}
+
 // Walks the signatures after the data of a part whose stated sizes do not hold. A descriptor
 // whose size is its distance from the data ends the part; a stored part also ends where its
 // bytes match the CRC-32 it states. A deflated part's search stops at the first record that
@@ -216,7 +233,8 @@ bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* 
   if (EndByStatedSize(reader, header, central, entry)) return true;
   switch (header.method) {
     case kMethodStored:
-      return EndBySearch(reader, header, entry, running) ||
+      return EndByStatedCrc(reader, header, central, entry) ||
+             EndBySearch(reader, header, entry, running) ||
              EndByEndOfFile(reader, header, central, entry) ||
              EndByUnconfirmedSize(header, central, entry);
     case kMethodDeflated:

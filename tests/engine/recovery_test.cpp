@@ -251,7 +251,17 @@ TEST_F(RecoveryTest, SignaturesInsideAnAcceptedPartAreNotHeaders) {
   extra.insert(extra.end(), fakePackage.begin(), fakePackage.end());
   extra[2] = static_cast<std::uint8_t>(fakePackage.size());
   extra[3] = static_cast<std::uint8_t>(fakePackage.size() >> 8);
-  const std::string nameWithSignature = std::string("word/PK\x03\x04", 9) + "x.xml";
+  // A whole stored header in a name: the central directory's copy of the name holds it too.
+  const Bytes fakeHeader = [] {
+    PackageBuilder evil;
+    evil.AddStored("word/evil", "evil");
+    Bytes bytes = evil.Build(false);
+    return bytes;
+  }();
+  const std::string fakeName(fakeHeader.begin(), fakeHeader.end());
+  // Names end at their first NUL byte, here the one after the fake header's version.
+  const std::string nameWithSignature = "word/" + fakeName + ".xml";
+  const std::string storedName = "word/" + fakeName.substr(0, 5);
   for (const bool directory : {false, true}) {
     SCOPED_TRACE(directory);
     fs::remove_all(FileFolder());
@@ -267,7 +277,7 @@ TEST_F(RecoveryTest, SignaturesInsideAnAcceptedPartAreNotHeaders) {
         {"word/document.xml", "real"},
         {"word/data.bin", std::string(fakePackage.begin(), fakePackage.end())},
         {"word/extra.xml", "extra"},
-        {nameWithSignature, "named"},
+        {storedName, "named"},
         {"[Content_Types].xml",
          std::string(reinterpret_cast<const char*>(engine::StoredContentTypes().data()),
                      engine::StoredContentTypes().size())}};
