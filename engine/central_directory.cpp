@@ -116,6 +116,7 @@ std::optional<CentralHeader> ReadCentralHeader(ScanReader& reader, std::uint64_t
   while (extraFields.Remaining() >= 4) {
     const std::uint16_t id = extraFields.Get16();
     zip::LittleEndianReader field(extraFields.GetBytes(extraFields.Get16()));
+    if (!extraFields.ok()) break;  // a field longer than the extra data
     if (id != kZip64ExtraId) continue;
     if (header.entry.uncompressedSize == kZip64Marker)
       header.entry.uncompressedSize = field.Get64();
