@@ -183,8 +183,9 @@ bool Beats(PartOutcome outcome, bool inCentralDirectory, std::uint64_t size, con
 }
 
 // The output names of the listed parts, with the names that clash with a folder of others
-// marked: a name that is a file for one part and a folder for others goes to the side with
-// more parts, the file on a tie, and the content types always stay a file.
+// marked: a name that is a file for one part and a folder for others is a folder (some writers
+// store folders as entries without the trailing separator), except the content types, which
+// always stay a file.
 class OutputPlan {
  public:
   explicit OutputPlan(const ScanList& scanList) {
@@ -203,11 +204,17 @@ class OutputPlan {
 
   const std::optional<fs::path>& PathOf(std::size_t i) const { return paths_[i]; }
 
+  // True when the name of part i is a folder of other parts: an empty one is that folder's
+  // own entry, to be passed over without a word.
+  bool IsFolderOfOthers(std::size_t i) const {
+    return paths_[i] && FolderWins(paths_[i]->generic_string());
+  }
+
   bool Blocked(std::size_t i) const {
     const auto& relative = paths_[i];
     if (!relative) return false;
     const std::string key = relative->generic_string();
-    if (FolderWins(key)) return true;  // this file name is a folder of more parts
+    if (FolderWins(key)) return true;  // this file name is a folder of other parts
     fs::path folder;
     for (const auto& component : relative->parent_path()) {
       folder /= component;
@@ -222,7 +229,7 @@ class OutputPlan {
   bool FolderWins(const std::string& key) const {
     const auto below = filesBelow_.find(key);
     if (below == filesBelow_.end() || !files_.contains(key)) return false;
-    return key != kContentTypesName && below->second > 1;
+    return key != kContentTypesName && below->second > 0;
   }
 
   std::vector<std::optional<fs::path>> paths_;
@@ -439,7 +446,8 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
   for (std::size_t i = 0; i < count; ++i) {
     PartEntry entry = scanList[i];
     if (!opened) entry.status = PartStatus::kLost;
-    extractor.Add(entry, plan.PathOf(i), plan.Blocked(i));
+    const bool emptyFolderEntry = plan.IsFolderOfOthers(i) && entry.compressedSize == 0;
+    if (!emptyFolderEntry) extractor.Add(entry, plan.PathOf(i), plan.Blocked(i));
     // The bar trails by one part while the job runs and reaches the end below.
     view.SetProgressPos(ProgressBar::kFile, ProgressValue(i));
   }

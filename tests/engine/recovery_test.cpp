@@ -299,6 +299,20 @@ TEST_F(RecoveryTest, ContentTypesNeverBecomeAFolder) {
   EXPECT_EQ(Output("word/document.xml"), "document");
 }
 
+// A folder stored as an entry without its trailing separator (an empty part named "word") never
+// takes the place of the folder the package's parts need, and is passed over quietly; a part
+// with content under a folder's name is left out and reported.
+TEST_F(RecoveryTest, EntryNamedLikeAFolderGivesWay) {
+  PackageBuilder builder;
+  builder.AddStored("word", "");
+  builder.AddStored("docProps", "not empty");
+  builder.AddDeflated("word/document.xml", "document");
+  builder.AddDeflated("docProps/app.xml", "app");
+  EXPECT_EQ(Recover(builder.Build()), (Reported{{L"docProps", PartOutcome::kFolderBlocked}}));
+  EXPECT_EQ(Output("word/document.xml"), "document");
+  EXPECT_EQ(Output("docProps/app.xml"), "app");
+}
+
 // Empty parts (size 0, not a folder) are recovered, stored or deflated.
 TEST_F(RecoveryTest, EmptyPartsAreRecovered) {
   PackageBuilder builder;
