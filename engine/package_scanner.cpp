@@ -76,7 +76,7 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes) {
 }
 
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
-                 std::size_t bufferSize) {
+                 std::size_t bufferSize, bool* stoppedEarly) {
   JobView& view = *param.pView;
   platform::File package;
   if (!package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead)) {
@@ -89,6 +89,7 @@ bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, Scan
     ScanReader reader(package, static_cast<std::uint64_t>(size), bufferSize);
     ScanWindows(reader, scanList, param.pJobRunning);
   }
+  if (stoppedEarly) *stoppedEarly = param.pJobRunning && param.pJobRunning->load() == 0;
   LogForPackage(view, packagePath, kLogFileExtracted);
   package.Close();
   LogForPackage(view, packagePath, kLogFileClosed);

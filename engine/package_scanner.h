@@ -30,7 +30,9 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes);
 // Polls *param.pJobRunning while it searches and stops early when it reads 0.
 // Returns false, after showing the system's error text, when the package cannot be opened.
 // bufferSize is the read buffer; tests make it tiny so that signatures straddle its edges.
+// When stoppedEarly is given it tells whether a stop request ended the scan before the end of
+// the file, so that parts after that point were never looked for.
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
-                 std::size_t bufferSize = kScanBufferSize);
+                 std::size_t bufferSize = kScanBufferSize, bool* stoppedEarly = nullptr);
 
 }  // namespace engine

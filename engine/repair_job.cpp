@@ -48,8 +48,10 @@ void LogPartsNotWhole(JobView& view, const std::string& package, const Extractio
 }
 
 // Extracts the scanned parts of the package at row into its file folder and marks the row.
+// scanStopped: a stop request ended the scan early, so parts after the point it reached were
+// never looked for.
 void ExtractScannedPackage(const JobThreadParam& param, int row, const std::string& package,
-                           const ScanList& scanList) {
+                           const ScanList& scanList, bool scanStopped) {
   JobView& view = *param.pView;
   const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
   ExtractionReport report;
@@ -71,19 +73,21 @@ void ExtractScannedPackage(const JobThreadParam& param, int row, const std::stri
   LogForPackage(view, package, kLogRepaired, kLogGreen);
   view.AppendLog(kLogStarLine, kLogBlack);
   view.SetRowData(row, kRowRepaired);
-  view.RowFinished(JobKind::kRepair, row,
-                   report.notWhole.empty() ? RowResult::kWhole : RowResult::kIncomplete);
+  view.RowFinished(
+      JobKind::kRepair, row,
+      report.notWhole.empty() && !scanStopped ? RowResult::kWhole : RowResult::kIncomplete);
 }
 
 void RepairRow(const JobThreadParam& param, int row, const std::string& package,
                ScanList& scanList) {
-  if (!ScanPackage(param, package, scanList)) {
+  bool stopped = false;
+  if (!ScanPackage(param, package, scanList, kScanBufferSize, &stopped)) {
     // The scanner has told the user why; the row keeps its earlier state.
     LogForPackage(*param.pView, package, kLogExtractionFailed);
     param.pView->RowFinished(JobKind::kRepair, row, RowResult::kFailed);
     return;
   }
-  ExtractScannedPackage(param, row, package, scanList);
+  ExtractScannedPackage(param, row, package, scanList, stopped);
 }
 
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
