@@ -31,8 +31,12 @@ std::string_view UsageText() {
          "  -h, --help        show this help and exit\n"
          "      --version     show the version and exit\n"
          "\n"
-         "Exit status: 0 when every file was repaired and saved, 1 when any was not,\n"
-         "2 for bad usage.\n";
+         "Exit status:\n"
+         "  0  every file was repaired and saved with all its parts whole\n"
+         "  1  some file could not be repaired or saved\n"
+         "  2  bad usage\n"
+         "  3  every file was saved, but some parts are cut short, damaged or lost\n"
+         "     (the log names each such part)\n";
 }
 
 CliOptions ParseArguments(std::span<const std::string_view> args) {

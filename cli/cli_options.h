@@ -11,9 +11,10 @@ namespace cli {
 inline constexpr std::string_view kVersionText = "dotm-repair 1.0";
 
 // Exit statuses.
-inline constexpr int kExitAllSaved = 0;    // every file was repaired and saved
-inline constexpr int kExitSomeFailed = 1;  // at least one file was not
+inline constexpr int kExitAllSaved = 0;    // every file was repaired and saved whole
+inline constexpr int kExitSomeFailed = 1;  // at least one file was not repaired or not saved
 inline constexpr int kExitBadUsage = 2;
+inline constexpr int kExitSomeIncomplete = 3;  // all saved, but some parts cut, damaged or lost
 
 struct CliOptions {
   enum class Action { kRun, kHelp, kVersion, kUsageError };

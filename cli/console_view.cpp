@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "cli/cli_options.h"
 #include "engine/job_texts.h"
 
 namespace cli {
@@ -81,27 +82,27 @@ void ConsoleView::AppendLog(std::string_view text, std::uint32_t colour) {
     std::fputs(line.c_str(), streams_.out);
   }
   std::fflush(streams_.out);
-  NoteSaved(text, colour);
   DrawProgress(true);
 }
 
-void ConsoleView::NoteSaved(std::string_view text, std::uint32_t colour) {
-  if (colour != engine::kLogGreen || !text.ends_with(engine::kLogSaveDone)) return;
-  const std::string_view package = text.substr(0, text.size() - engine::kLogSaveDone.size());
-  for (auto& row : rows_) {
-    if (!row.saved && row.text == package) {
-      row.saved = true;
-      return;
-    }
-  }
+void ConsoleView::RowFinished(engine::JobKind job, int row, engine::RowResult result) {
+  std::lock_guard lock(mutex_);
+  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return;
+  Row& entry = rows_[static_cast<std::size_t>(row)];
+  (job == engine::JobKind::kRepair ? entry.repaired : entry.saved) = result;
 }
 
-bool ConsoleView::AllSaved() const {
+int ConsoleView::ExitStatus() const {
   std::lock_guard lock(mutex_);
+  bool incomplete = false;
   for (const auto& row : rows_) {
-    if (!row.saved) return false;
+    for (const auto& result : {row.repaired, row.saved}) {
+      // A row that a job never reached was not saved either.
+      if (!result || *result == engine::RowResult::kFailed) return kExitSomeFailed;
+      if (*result == engine::RowResult::kIncomplete) incomplete = true;
+    }
   }
-  return true;
+  return incomplete ? kExitSomeIncomplete : kExitAllSaved;
 }
 
 int ConsoleView::RowCount() {

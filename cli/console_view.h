@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,20 +47,25 @@ class ConsoleView : public engine::JobView {
   std::string DestinationText() override { return destination_; }
   bool ExtractMediaChecked() override { return extractMedia_; }
 
-  // True when every row logged " saving of file done...." in the last save job.
-  bool AllSaved() const;
+  void RowFinished(engine::JobKind job, int row, engine::RowResult result) override;
+
+  // The program's exit status from the rows' results (never from the log's text):
+  // kExitAllSaved when every row was repaired and saved whole, kExitSomeFailed when any row was
+  // not repaired or not saved, kExitSomeIncomplete when all were saved but some parts are cut
+  // short, damaged or lost.
+  int ExitStatus() const;
 
  private:
   struct Row {
     std::string text;
     int data = 0;
-    bool saved = false;
+    std::optional<engine::RowResult> repaired;
+    std::optional<engine::RowResult> saved;
   };
   struct Bar {
     int upper = 0, pos = 0;
   };
 
-  void NoteSaved(std::string_view text, std::uint32_t colour);
   void DrawProgress(bool force);
   void ClearProgressLine();
 

@@ -113,7 +113,7 @@ int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
   if (TimingsWanted()) {
     std::fprintf(streams.err, "repair: %.3f s\nsave: %.3f s\n", repairSeconds, saveSeconds);
   }
-  return view.AllSaved() && g_interrupted == 0 ? kExitAllSaved : kExitSomeFailed;
+  return g_interrupted == 0 ? view.ExitStatus() : kExitSomeFailed;
 }
 
 }  // namespace cli

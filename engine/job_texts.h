@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/job_view.h"
+#include "engine/part_entry.h"
 
 namespace engine {
 
@@ -36,6 +37,11 @@ inline constexpr std::string_view kLogCannotSave = " cannot be saved,as it is no
 inline constexpr std::string_view kLogSaveStopped =
     " file is not saving as process has been stop by the user.... \r\n";
 inline constexpr std::string_view kLogNotSaved = " not saved....\r\n";
+// A part that is not whole: the package path, kLogPart, the part name, then one of these.
+inline constexpr std::string_view kLogPart = " part ";
+inline constexpr std::string_view kLogPartCutShort = " is cut short....\r\n";
+inline constexpr std::string_view kLogPartDamaged = " is damaged....\r\n";
+inline constexpr std::string_view kLogPartLost = " could not be recovered....\r\n";
 
 // Whole lines.
 inline constexpr std::string_view kLogStarLine =
@@ -99,5 +105,20 @@ inline constexpr std::string_view kMsgSavedIncompleteTail =
 inline constexpr std::string_view kReasonNotRepaired = "file(s) not repaired";
 inline constexpr std::string_view kReasonStopped = "the process has been stopped by the user";
 inline constexpr std::string_view kMsgConfirmStop = "Are you sure to stop the running process?";
+
+// The log text for a part's status; empty for a whole part.
+inline std::string_view PartStatusLogText(PartStatus status) {
+  switch (status) {
+    case PartStatus::kWhole:
+      return {};
+    case PartStatus::kCutShort:
+      return kLogPartCutShort;
+    case PartStatus::kDamaged:
+      return kLogPartDamaged;
+    case PartStatus::kLost:
+      return kLogPartLost;
+  }
+  return kLogPartLost;
+}
 
 }  // namespace engine

@@ -1,6 +1,8 @@
-// Reads one damaged package without trusting its central directory: a 4-byte window slides over
-// the whole file and every local file header it meets becomes a PartEntry. The window is served
-// from a read buffer, so the file is read in large blocks, not four bytes per system call.
+// Reads one damaged package without trusting its central directory or any size it states: the
+// file is searched for local file headers, each is resolved against the evidence the package
+// holds (see part_resolver.h), and every part found becomes a PartEntry. Headers inside a part
+// already taken, or inside the central directory, are not headers. The file is read through one
+// buffer in large blocks.
 #pragma once
 
 #include <cstddef>
@@ -25,10 +27,12 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes);
 
 // Scans the package at packagePath (UTF-8, exactly as listed) into scanList, logging
 // " file is open....", " file is extracted...." and " file is closed...." through the view.
-// Polls *param.pJobRunning before every window step and stops early when it reads 0.
+// Polls *param.pJobRunning while it searches and stops early when it reads 0.
 // Returns false, after showing the system's error text, when the package cannot be opened.
 // bufferSize is the read buffer; tests make it tiny so that signatures straddle its edges.
+// When stoppedEarly is given it tells whether a stop request ended the scan before the end of
+// the file, so that parts after that point were never looked for.
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
-                 std::size_t bufferSize = kScanBufferSize);
+                 std::size_t bufferSize = kScanBufferSize, bool* stoppedEarly = nullptr);
 
 }  // namespace engine

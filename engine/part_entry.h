@@ -1,18 +1,47 @@
-// One part found by the scanner.
+// One part found by the scanner, with the evidence its sizes rest on.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace engine {
 
+inline constexpr std::uint16_t kMethodStored = 0;
+inline constexpr std::uint16_t kMethodDeflated = 8;
+
+// What became of a part: whole (its bytes match its CRC-32), cut short (the file or the deflate
+// stream ends early: the bytes before are kept), damaged (all its bytes are there but they do not
+// match the CRC-32, or no CRC-32 survived to check them), or lost.
+enum class PartStatus { kWhole, kCutShort, kDamaged, kLost };
+
+// How the end of a part's data was found.
+enum class SizeEvidence {
+  kFollowed,    // a stated size is followed by a zip signature (or the end of the file)
+  kDescriptor,  // a data descriptor whose compressed size is the distance to it
+  kCrcMatch,    // a stored part: the bytes up to a later signature match its CRC-32
+  kStreamEnd,   // a deflated part: where its stream ended when inflated
+  kEndOfFile,   // the data reaches the end of the file
+  kUnsized,     // nothing tells where the part ends
+};
+
 struct PartEntry {
-  std::uint32_t compressedSize = 0;    // bytes of part data in the package
-  std::uint32_t uncompressedSize = 0;  // bytes once extracted
-  std::uint16_t method = 0;      // compression method of the local header (0 stored, 8 deflated)
-  std::wstring partPath;         // header name, one character per byte, '/' replaced by '\\'
-  std::uint64_t dataOffset = 0;  // file offset of the first data byte
+  std::uint64_t compressedSize = 0;    // bytes of part data in the package
+  std::uint64_t uncompressedSize = 0;  // bytes once extracted, as the best evidence says
+  std::uint16_t method = 0;            // compression method of the local header
+  std::wstring partPath;               // header name, one character per byte, '/' as '\\'
+  std::uint64_t dataOffset = 0;        // file offset of the first data byte
+
+  std::uint64_t headerOffset = 0;    // file offset of the local header's signature
+  std::uint64_t endOffset = 0;       // first byte after the data and its descriptor
+  std::uint16_t flags = 0;           // general purpose flags
+  std::optional<std::uint32_t> crc;  // the CRC-32 the header, descriptor or directory states
+  SizeEvidence evidence = SizeEvidence::kUnsized;
+  bool inCentralDirectory = false;  // an intact central directory lists this header
+  // What the scan already knows: kCutShort when the file ends inside the data, kLost when
+  // the part cannot be decoded at all; otherwise kWhole until extraction checks the bytes.
+  PartStatus status = PartStatus::kWhole;
 
   bool operator==(const PartEntry&) const = default;
 };

@@ -3,28 +3,112 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <map>
 #include <memory>
 #include <new>
+#include <set>
 #include <system_error>
 #include <vector>
 
 #include "engine/content_types.h"
-#include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
-#include "zip/raw_inflate.h"
+#include "zip/part_inflater.h"
 
 namespace engine {
+namespace fs = std::filesystem;
+
 namespace {
 
-constexpr std::uint16_t kMethodStored = 0;
-constexpr std::uint16_t kMethodDeflated = 8;
-// Deflate cannot expand data by more than 1032:1; a header claiming more is damaged, and
-// believing it would mean allocating up to 4 GiB for nothing.
-constexpr std::uint64_t kMaxDeflateRatio = 1032;
-constexpr std::uint64_t kDeflateRatioSlack = 1024;
-// Inflated data goes to the output file in pieces of this size.
-constexpr std::uint32_t kOutputPiece = 256 * 1024;
+constexpr std::size_t kCopyPiece = 256 * 1024;
+constexpr const char* kStagingPrefix = ".dotm-repair-part-";
+constexpr const char* kContentTypesName = "[Content_Types].xml";
+
+// The package read at 64-bit offsets; sequential reads, the common case, need no seek.
+class FileSource : public zip::ByteSource {
+ public:
+  explicit FileSource(platform::File& file) : file_(file) {}
+  std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    if (offset != position_) {
+      if (!file_.Seek(offset)) {
+        position_ = UINT64_MAX;
+        return 0;
+      }
+      position_ = offset;
+    }
+    const std::int64_t got = file_.Read(std::as_writable_bytes(out));
+    if (got <= 0) {
+      position_ = UINT64_MAX;
+      return 0;
+    }
+    position_ += static_cast<std::uint64_t>(got);
+    return static_cast<std::size_t>(got);
+  }
+
+ private:
+  platform::File& file_;
+  std::uint64_t position_ = UINT64_MAX;
+};
+
+bool WritePiece(platform::File& output, std::span<const std::uint8_t> piece) {
+  return output.Write(std::as_bytes(piece));
+}
+
+PartOutcome Checked(const PartEntry& entry, std::uint32_t crc) {
+  return entry.crc && *entry.crc == crc ? PartOutcome::kWhole : PartOutcome::kDamaged;
+}
+
+PartOutcome CopyStored(platform::File& package, const PartEntry& entry, platform::File& output) {
+  const std::int64_t size = package.Size();
+  if (size < 0) return PartOutcome::kNoData;
+  const auto fileSize = static_cast<std::uint64_t>(size);
+  const std::uint64_t available =
+      entry.dataOffset >= fileSize
+          ? 0
+          : std::min<std::uint64_t>(entry.compressedSize, fileSize - entry.dataOffset);
+  FileSource source(package);
+  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(kCopyPiece);
+  std::uint32_t crc = 0;
+  std::uint64_t copied = 0;
+  while (copied < available) {
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kCopyPiece, available - copied));
+    const std::size_t got = source.ReadAt(entry.dataOffset + copied, {piece.get(), want});
+    if (got == 0) break;
+    const std::span<const std::uint8_t> bytes(piece.get(), got);
+    if (!WritePiece(output, bytes)) return PartOutcome::kWriteFailed;
+    crc = zip::Crc32(crc, bytes);
+    copied += got;
+  }
+  if (copied < entry.compressedSize || entry.status == PartStatus::kCutShort) {
+    return copied == 0 ? PartOutcome::kNoData : PartOutcome::kCutShort;
+  }
+  return Checked(entry, crc);
+}
+
+PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::File& output) {
+  const std::int64_t size = package.Size();
+  if (size < 0 || entry.dataOffset >= static_cast<std::uint64_t>(size)) return PartOutcome::kNoData;
+  FileSource source(package);
+  // From the data offset to the end of the stream, within the byte range the scan gave the
+  // part: a stream still running there is cut, and what follows belongs to the next record.
+  const std::uint64_t limit = std::min<std::uint64_t>(
+      entry.compressedSize, static_cast<std::uint64_t>(size) - entry.dataOffset);
+  const auto result = zip::InflatePart(
+      source, entry.dataOffset, limit,
+      [&output](std::span<const std::uint8_t> piece) { return WritePiece(output, piece); });
+  switch (result.end) {
+    case zip::InflateEnd::kStreamEnd:
+      return Checked(entry, result.crc);
+    case zip::InflateEnd::kOutputRefused:
+      return PartOutcome::kWriteFailed;
+    case zip::InflateEnd::kCorrupt:
+    case zip::InflateEnd::kCutShort:
+    case zip::InflateEnd::kNoMemory:
+      break;
+  }
+  return result.produced > 0 ? PartOutcome::kCutShort : PartOutcome::kNoData;
+}
 
 struct PartFolders {
   bool hasFolders = false;  // the part path has at least one folder level
@@ -33,18 +117,18 @@ struct PartFolders {
 
 // Creates one folder level. A level that exists must be a real folder: a link planted there
 // would lead our writes out of the file folder, and a file cannot hold the part.
-bool MakeFolderLevel(JobView& view, const std::filesystem::path& level, bool& stopDescending) {
+bool MakeFolderLevel(JobView& view, const fs::path& level, bool& stopDescending) {
   std::error_code ec;
-  const auto status = std::filesystem::symlink_status(level, ec);
+  const auto status = fs::symlink_status(level, ec);
   int error = 0;
-  if (std::filesystem::is_symlink(status)) {
+  if (fs::is_symlink(status)) {
     error = ELOOP;
     stopDescending = true;
-  } else if (std::filesystem::exists(status)) {
-    if (std::filesystem::is_directory(status)) return true;
+  } else if (fs::exists(status)) {
+    if (fs::is_directory(status)) return true;
     error = ENOTDIR;
     stopDescending = true;
-  } else if (!std::filesystem::create_directory(level, ec) && ec) {
+  } else if (!fs::create_directory(level, ec) && ec) {
     error = ec.value();
   } else {
     return true;
@@ -53,12 +137,11 @@ bool MakeFolderLevel(JobView& view, const std::filesystem::path& level, bool& st
   return false;
 }
 
-PartFolders PreparePartFolders(JobView& view, const std::filesystem::path& fileFolder,
-                               const std::filesystem::path& relativePath) {
+PartFolders PreparePartFolders(JobView& view, const fs::path& fileFolder,
+                               const fs::path& relativePath) {
   PartFolders result;
-  std::filesystem::path level = fileFolder;
-  const auto parent = relativePath.parent_path();
-  for (const auto& component : parent) {
+  fs::path level = fileFolder;
+  for (const auto& component : relativePath.parent_path()) {
     result.hasFolders = true;
     level /= component;
     bool stopDescending = false;
@@ -69,140 +152,252 @@ PartFolders PreparePartFolders(JobView& view, const std::filesystem::path& fileF
   return result;
 }
 
-// Deletes the temporary file on every path out of a part's inflation.
-class TempFileRemover {
- public:
-  explicit TempFileRemover(std::filesystem::path path) : path_(std::move(path)) {}
-  ~TempFileRemover() {
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
+int Rank(PartOutcome outcome) {
+  switch (outcome) {
+    case PartOutcome::kWhole:
+      return 3;
+    case PartOutcome::kCutShort:
+      return 2;
+    case PartOutcome::kDamaged:
+      return 1;
+    default:
+      return 0;
   }
-  TempFileRemover(const TempFileRemover&) = delete;
-  TempFileRemover& operator=(const TempFileRemover&) = delete;
+}
 
- private:
-  std::filesystem::path path_;
+// The copy that stands in an output file so far.
+struct KeptCopy {
+  PartOutcome outcome = PartOutcome::kNoData;
+  std::wstring partPath;
+  bool inCentralDirectory = false;
+  std::uint64_t size = 0;
 };
 
-// Creates (or truncates) the output file. Never writes through a link: a link in the output's
-// place is removed first.
-bool CreateOutput(const std::filesystem::path& outputPath, platform::File& output) {
-  std::error_code ec;
-  const auto status = std::filesystem::symlink_status(outputPath, ec);
-  if (std::filesystem::is_symlink(status) && !std::filesystem::remove(outputPath, ec)) {
+bool Beats(PartOutcome outcome, bool inCentralDirectory, std::uint64_t size, const KeptCopy& kept) {
+  const int rank = Rank(outcome);
+  if (rank == 0) return false;
+  if (rank != Rank(kept.outcome)) return rank > Rank(kept.outcome);
+  // Equal copies: the one the package's own directory lists, then the longer cut copy.
+  if (inCentralDirectory != kept.inCentralDirectory) return inCentralDirectory;
+  return outcome == PartOutcome::kCutShort && size > kept.size;
+}
+
+// The output names of the listed parts, with the names that clash with a folder of others
+// marked: a name that is a file for one part and a folder for others is a folder (some writers
+// store folders as entries without the trailing separator), except the content types, which
+// always stay a file.
+class OutputPlan {
+ public:
+  explicit OutputPlan(const ScanList& scanList) {
+    for (const auto& entry : scanList) {
+      auto relative = SafePartPath(entry.partPath);
+      paths_.push_back(relative);
+      if (!relative) continue;
+      files_.insert(relative->generic_string());
+      fs::path folder;
+      for (const auto& component : relative->parent_path()) {
+        folder /= component;
+        ++filesBelow_[folder.generic_string()];
+      }
+    }
+  }
+
+  const std::optional<fs::path>& PathOf(std::size_t i) const { return paths_[i]; }
+
+  // True when the name of part i is a folder of other parts: an empty one is that folder's
+  // own entry, to be passed over without a word.
+  bool IsFolderOfOthers(std::size_t i) const {
+    return paths_[i] && FolderWins(paths_[i]->generic_string());
+  }
+
+  bool Blocked(std::size_t i) const {
+    const auto& relative = paths_[i];
+    if (!relative) return false;
+    const std::string key = relative->generic_string();
+    if (FolderWins(key)) return true;  // this file name is a folder of other parts
+    fs::path folder;
+    for (const auto& component : relative->parent_path()) {
+      folder /= component;
+      if (files_.contains(folder.generic_string()) && !FolderWins(folder.generic_string())) {
+        return true;  // a folder level of this name is kept as a file
+      }
+    }
     return false;
   }
-  return output.Open(outputPath, platform::File::Mode::kCreateTruncate);
-}
-
-// Removes an output file that could not be written whole, unless it was completed.
-class PartialOutputRemover {
- public:
-  explicit PartialOutputRemover(std::filesystem::path path) : path_(std::move(path)) {}
-  ~PartialOutputRemover() {
-    if (complete_) return;
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
-  }
-  PartialOutputRemover(const PartialOutputRemover&) = delete;
-  PartialOutputRemover& operator=(const PartialOutputRemover&) = delete;
-  void Complete() { complete_ = true; }
 
  private:
-  std::filesystem::path path_;
-  bool complete_ = false;
+  bool FolderWins(const std::string& key) const {
+    const auto below = filesBelow_.find(key);
+    if (below == filesBelow_.end() || !files_.contains(key)) return false;
+    return key != kContentTypesName && below->second > 0;
+  }
+
+  std::vector<std::optional<fs::path>> paths_;
+  std::set<std::string> files_;
+  std::map<std::string, std::size_t> filesBelow_;  // parts below each folder name
 };
 
-bool WriteOutput(const std::filesystem::path& outputPath, std::span<const std::uint8_t> data) {
-  platform::File output;
-  if (!CreateOutput(outputPath, output)) return false;
-  PartialOutputRemover remover(outputPath);
-  if (!output.Write(std::as_bytes(data)) || !output.Close()) return false;
-  remover.Complete();
-  return true;
-}
+// A copy is written to a new temporary file beside its output and renamed onto the output only
+// when it beats the copy there; otherwise it goes and the output stays as it was.
+class Extractor {
+ public:
+  Extractor(JobView& view, const fs::path& fileFolder, platform::File& package)
+      : view_(view), fileFolder_(fileFolder), package_(package) {}
 
-// The part's data bytes that the file really holds: a damaged header may claim more.
-std::uint32_t AvailableBytes(const platform::File& package, const PartEntry& entry) {
-  const std::int64_t size = package.Size();
-  if (size < 0 || entry.dataOffset >= static_cast<std::uint64_t>(size)) return 0;
-  const std::uint64_t remaining = static_cast<std::uint64_t>(size) - entry.dataOffset;
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(entry.compressedSize, remaining));
-}
-
-std::vector<std::uint8_t> ReadPartData(platform::File& package, std::uint64_t offset,
-                                       std::uint32_t count) {
-  std::vector<std::uint8_t> data(count);
-  if (!package.Seek(offset)) return {};
-  const auto got = package.Read(std::as_writable_bytes(std::span(data)));
-  data.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
-  return data;
-}
-
-bool ExtractStored(platform::File& package, const PartEntry& entry, std::uint32_t available,
-                   const std::filesystem::path& outputPath) {
-  const auto data = ReadPartData(package, entry.dataOffset, available);
-  if (data.empty()) return false;
-  // A part cut short by the end of the package is written as far as it goes.
-  return WriteOutput(outputPath, data);
-}
-
-// Inflates the stream in pieces straight into the output file, so that each piece is written
-// while it is still in the processor's cache and memory stays small. The output is complete
-// only when exactly uncompressedSize bytes came out; otherwise no file is left.
-bool InflateIntoOutput(zip::RawInflateHandle* handle, std::uint32_t uncompressedSize,
-                       const std::filesystem::path& outputPath) {
-  const std::uint32_t capacity = std::clamp<std::uint32_t>(uncompressedSize, 1, kOutputPiece);
-  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-  platform::File output;
-  if (!CreateOutput(outputPath, output)) return false;
-  PartialOutputRemover remover(outputPath);
-  std::uint64_t written = 0;
-  for (;;) {
-    zip::InflateSizes sizes{.length = capacity, .uncompressedSize = uncompressedSize};
-    const int result = zip::RawInflateRead(handle, sizes, piece.get());
-    if (result != zip::kInflOk && result != zip::kInflMoreOutput) return false;
-    if (sizes.length == 0 && result == zip::kInflMoreOutput) return false;  // ended early
-    if (!output.Write(std::as_bytes(std::span(piece.get(), sizes.length)))) return false;
-    written += sizes.length;
-    if (result == zip::kInflOk) break;
+  void Add(const PartEntry& entry, const std::optional<fs::path>& relative, bool blocked) {
+    if (!relative) {
+      Note(entry.partPath, entry.partPath, PartOutcome::kNameRefused);
+      return;
+    }
+    const std::wstring key = platform::WideFromPath(*relative);
+    if (blocked) {
+      Note(key, entry.partPath, PartOutcome::kFolderBlocked);
+      return;
+    }
+    if (entry.status == PartStatus::kLost) {
+      const bool known = entry.method == kMethodStored || entry.method == kMethodDeflated;
+      Note(key, entry.partPath, known ? PartOutcome::kNoData : PartOutcome::kUnsupportedMethod);
+      return;
+    }
+    if (!PreparePartFolders(view_, fileFolder_, *relative).ready) {
+      Note(key, entry.partPath, PartOutcome::kFolderBlocked);
+      return;
+    }
+    Write(key, entry, fileFolder_ / *relative);
   }
-  if (written != uncompressedSize || !output.Close()) return false;
-  remover.Complete();
-  return true;
-}
 
-bool ExtractDeflated(platform::File& package, const PartEntry& entry, std::uint32_t available,
-                     const std::filesystem::path& outputPath,
-                     const std::filesystem::path& tempFolder) {
-  if (entry.uncompressedSize > kMaxDeflateRatio * available + kDeflateRatioSlack) return false;
-  auto temp = platform::CreateTempFile(tempFolder, "OPC");
-  if (!temp) return false;
-  const TempFileRemover remover(temp->path);
-  {
-    const auto compressed = ReadPartData(package, entry.dataOffset, available);
-    if (!temp->file.Write(std::as_bytes(std::span(compressed)))) return false;
-    temp->file.Close();
-  }  // the compressed bytes are freed before the output buffer is taken
+  ExtractionReport Report() const {
+    ExtractionReport report;
+    for (const auto& key : order_) {
+      const KeptCopy& kept = kept_.at(key);
+      if (Rank(kept.outcome) > 0) ++report.written;
+      if (kept.outcome != PartOutcome::kWhole)
+        report.notWhole.push_back({kept.partPath, kept.outcome});
+    }
+    return report;
+  }
 
-  zip::RawInflateHandlePtr handle;
-  if (zip::RawInflateOpen(temp->path, handle) != zip::kInflOk) return false;
-  // The input budget is the compressed size, whatever the output buffer's size: a part whose
-  // compressed form is larger than its content (an already compressed picture) is complete too.
-  if (zip::RawInflateSetInputBudget(handle.get(), available) != zip::kInflOk) return false;
-  return InflateIntoOutput(handle.get(), entry.uncompressedSize, outputPath);
-}
+ private:
+  KeptCopy& Slot(const std::wstring& key, const std::wstring& partPath) {
+    auto [it, added] = kept_.try_emplace(key);
+    if (added) {
+      order_.push_back(key);
+      it->second.partPath = partPath;
+    }
+    return it->second;
+  }
+
+  // A copy that could not be written: it counts only while nothing better stands.
+  void Note(const std::wstring& key, const std::wstring& partPath, PartOutcome outcome) {
+    KeptCopy& kept = Slot(key, partPath);
+    if (Rank(kept.outcome) == 0) {
+      kept.outcome = outcome;
+      kept.partPath = partPath;
+    }
+  }
+
+  void Write(const std::wstring& key, const PartEntry& entry, const fs::path& outputPath) {
+    auto staging = platform::CreateTempFile(outputPath.parent_path(), kStagingPrefix);
+    if (!staging) {
+      Note(key, entry.partPath, PartOutcome::kWriteFailed);
+      return;
+    }
+    PartOutcome outcome = ExtractPart(package_, entry, staging->file);
+    std::error_code ec;
+    const auto size = staging->file.Size();
+    if (!staging->file.Close() && Rank(outcome) > 0) outcome = PartOutcome::kWriteFailed;
+    const KeptCopy& kept = Slot(key, entry.partPath);
+    const std::uint64_t bytes = size < 0 ? 0 : static_cast<std::uint64_t>(size);
+    if (Beats(outcome, entry.inCentralDirectory, bytes, kept) &&
+        Replace(staging->path, outputPath)) {
+      kept_[key] = {outcome, entry.partPath, entry.inCentralDirectory, bytes};
+      return;
+    }
+    fs::remove(staging->path, ec);
+    if (Rank(outcome) > 0 && Beats(outcome, entry.inCentralDirectory, bytes, kept)) {
+      outcome = PartOutcome::kWriteFailed;  // the rename failed
+    }
+    if (Rank(outcome) == 0) Note(key, entry.partPath, outcome);
+  }
+
+  // Puts the staged copy in the output's place. Never through a link: a link there is removed
+  // first; a folder there is left alone.
+  static bool Replace(const fs::path& staged, const fs::path& outputPath) {
+    std::error_code ec;
+    const auto status = fs::symlink_status(outputPath, ec);
+    if (fs::is_directory(status)) return false;
+    if (fs::is_symlink(status) && !fs::remove(outputPath, ec)) return false;
+    fs::rename(staged, outputPath, ec);
+    return !ec;
+  }
+
+  JobView& view_;
+  const fs::path& fileFolder_;
+  platform::File& package_;
+  std::map<std::wstring, KeptCopy> kept_;
+  std::vector<std::wstring> order_;
+};
 
 int ProgressValue(std::size_t value) {
   return static_cast<int>(std::min<std::size_t>(value, INT_MAX));
 }
 
+// Puts the stored content types in place when the package's own are missing or too small.
+// When even that fails the package has no content types, which its report must say.
+void PlaceContentTypes(const fs::path& fileFolder, ExtractionReport& report) {
+  fs::path folder = fileFolder;
+  if (RestoreContentTypes(folder) != 0) return;
+  const std::wstring name = platform::WideFromPath(fs::path(kContentTypesName));
+  for (auto& part : report.notWhole) {
+    if (part.partPath == name) {
+      part.outcome = PartOutcome::kWriteFailed;
+      return;
+    }
+  }
+  report.notWhole.push_back({name, PartOutcome::kWriteFailed});
+}
+
 }  // namespace
 
-std::optional<std::filesystem::path> SafePartPath(std::wstring_view partPath) {
+const char* PartOutcomeText(PartOutcome outcome) {
+  switch (outcome) {
+    case PartOutcome::kWhole:
+      return "whole";
+    case PartOutcome::kCutShort:
+      return "cut short: the data ends early";
+    case PartOutcome::kDamaged:
+      return "damaged: the bytes do not match their CRC-32";
+    case PartOutcome::kUnsupportedMethod:
+      return "compressed with a method that cannot be decoded";
+    case PartOutcome::kNoData:
+      return "nothing of the data could be decoded";
+    case PartOutcome::kWriteFailed:
+      return "the output could not be written";
+    case PartOutcome::kNameRefused:
+      return "no safe file name is left of the part name";
+    case PartOutcome::kFolderBlocked:
+      return "the name clashes with a folder of other parts";
+  }
+  return "unknown";
+}
+
+PartStatus StatusOf(PartOutcome outcome) {
+  switch (outcome) {
+    case PartOutcome::kWhole:
+      return PartStatus::kWhole;
+    case PartOutcome::kCutShort:
+      return PartStatus::kCutShort;
+    case PartOutcome::kDamaged:
+      return PartStatus::kDamaged;
+    default:
+      return PartStatus::kLost;
+  }
+}
+
+std::optional<fs::path> SafePartPath(std::wstring_view partPath) {
   // A NUL would cut the name short inside the system's calls; no such name is trusted.
   if (partPath.find(L'\0') != std::wstring_view::npos) return std::nullopt;
-  std::filesystem::path result;
+  fs::path result;
   std::size_t begin = 0;
   while (begin <= partPath.size()) {
     std::size_t end = partPath.find_first_of(L"\\/", begin);
@@ -218,55 +413,48 @@ std::optional<std::filesystem::path> SafePartPath(std::wstring_view partPath) {
   return result;
 }
 
-bool MakePartFolders(JobView& view, const std::filesystem::path& fileFolder,
-                     const std::filesystem::path& relativePath) {
+bool MakePartFolders(JobView& view, const fs::path& fileFolder, const fs::path& relativePath) {
   return PreparePartFolders(view, fileFolder, relativePath).hasFolders;
 }
 
-bool ExtractPart(const std::filesystem::path& packagePath, const std::filesystem::path& outputPath,
-                 const PartEntry& entry, const std::filesystem::path& tempFolder) {
+PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platform::File& output) {
   try {
-    platform::File package;
-    if (!package.Open(packagePath, platform::File::Mode::kRead)) return false;
-    const std::uint32_t available = AvailableBytes(package, entry);
-    if (available == 0) return false;
     switch (entry.method) {
       case kMethodStored:
-        return ExtractStored(package, entry, available, outputPath);
+        return CopyStored(package, entry, output);
       case kMethodDeflated:
-        return ExtractDeflated(package, entry, available, outputPath, tempFolder);
+        return Inflate(package, entry, output);
       default:
-        return false;  // a method we cannot decode: the part is skipped
+        return PartOutcome::kUnsupportedMethod;
     }
   } catch (const std::bad_alloc&) {
-    return false;  // sizes too large for this machine: skip the part, the job goes on
+    return PartOutcome::kNoData;
   }
 }
 
-std::size_t ExtractParts(JobView& view, const std::filesystem::path& fileFolder,
-                         std::string_view packagePath, const ScanList& scanList,
-                         const std::filesystem::path& tempFolder) {
+ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
+                              std::string_view packagePath, const ScanList& scanList) {
   const std::size_t count = scanList.size();
   view.ResetEstimate(ProgressBar::kFile);
   view.SetProgressRange(ProgressBar::kFile, ProgressValue(count));
   view.SetProgressPos(ProgressBar::kFile, 0);
-  const auto package = platform::PathFromUtf8(packagePath);
-  std::size_t written = 0;
+  platform::File package;
+  const bool opened =
+      package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead);
+  const OutputPlan plan(scanList);
+  Extractor extractor(view, fileFolder, package);
   for (std::size_t i = 0; i < count; ++i) {
-    const PartEntry& entry = scanList[i];
-    if (const auto relative = SafePartPath(entry.partPath)) {
-      const auto folders = PreparePartFolders(view, fileFolder, *relative);
-      if (folders.ready && ExtractPart(package, fileFolder / *relative, entry, tempFolder)) {
-        ++written;
-      }
-    }
+    PartEntry entry = scanList[i];
+    if (!opened) entry.status = PartStatus::kLost;
+    const bool emptyFolderEntry = plan.IsFolderOfOthers(i) && entry.compressedSize == 0;
+    if (!emptyFolderEntry) extractor.Add(entry, plan.PathOf(i), plan.Blocked(i));
     // The bar trails by one part while the job runs and reaches the end below.
     view.SetProgressPos(ProgressBar::kFile, ProgressValue(i));
   }
-  std::filesystem::path folder = fileFolder;
-  RestoreContentTypes(folder);
+  ExtractionReport report = extractor.Report();
+  PlaceContentTypes(fileFolder, report);
   view.SetProgressPos(ProgressBar::kFile, ProgressValue(count));
-  return written;
+  return report;
 }
 
 }  // namespace engine

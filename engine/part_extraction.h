@@ -1,5 +1,8 @@
-// Writes every part of the scan list into a package's file folder: stored parts copied,
-// deflated parts inflated through an "OPC" temporary file; then the content types are restored.
+// Writes the parts of the scan list into a package's file folder: stored parts copied, deflated
+// parts inflated straight from the package, each checked against its CRC-32. When one name
+// (after the safe-path rules) is met more than once, the best copy is kept: whole, then cut
+// short, then damaged; a worse copy never replaces, truncates or deletes a better one. Then the
+// content types are restored.
 #pragma once
 
 #include <cstddef>
@@ -7,11 +10,28 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/job_view.h"
 #include "engine/part_entry.h"
+#include "platform/file.h"
 
 namespace engine {
+
+// What became of one copy of a part.
+enum class PartOutcome {
+  kWhole,              // written; its bytes match its CRC-32
+  kCutShort,           // written as far as its data survived
+  kDamaged,            // written whole, but its bytes do not match its CRC-32 (or none survived)
+  kUnsupportedMethod,  // a compression method we cannot decode
+  kNoData,             // nothing of its data could be decoded
+  kWriteFailed,        // the output could not be written (a full disk, a name the system refuses)
+  kNameRefused,        // no safe file name is left of its name
+  kFolderBlocked,      // its name clashes with a folder of other parts, or a folder level is a file
+};
+const char* PartOutcomeText(PartOutcome outcome);
+// The status a part has in the log for this outcome.
+PartStatus StatusOf(PartOutcome outcome);
 
 // The part's place below the file folder: its name split at '\\' and '/', with ':' removed and
 // empty, "." and ".." components dropped, so that no name can reach outside the file folder.
@@ -24,15 +44,24 @@ std::optional<std::filesystem::path> SafePartPath(std::wstring_view partPath);
 bool MakePartFolders(JobView& view, const std::filesystem::path& fileFolder,
                      const std::filesystem::path& relativePath);
 
-// Writes one part of the package to outputPath. tempFolder holds the "OPC" temporary file of a
-// deflated part. Returns true when the output file was written.
-bool ExtractPart(const std::filesystem::path& packagePath, const std::filesystem::path& outputPath,
-                 const PartEntry& entry, const std::filesystem::path& tempFolder);
+// Writes one copy of a part from the open package into output (open for writing) and says how
+// complete and correct it is.
+PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platform::File& output);
 
-// Extracts every listed part into fileFolder, drives the file-progress bar, then restores
-// [Content_Types].xml. Returns the number of listed parts that were written.
-std::size_t ExtractParts(JobView& view, const std::filesystem::path& fileFolder,
-                         std::string_view packagePath, const ScanList& scanList,
-                         const std::filesystem::path& tempFolder);
+// One output file whose kept copy is not whole, or for which no copy could be written.
+struct PartReport {
+  std::wstring partPath;
+  PartOutcome outcome = PartOutcome::kNoData;
+};
+
+struct ExtractionReport {
+  std::size_t written = 0;           // output files that hold a copy of a part
+  std::vector<PartReport> notWhole;  // in the order the names were first met
+};
+
+// Extracts the listed parts into fileFolder, drives the file-progress bar, then restores
+// [Content_Types].xml.
+ExtractionReport ExtractParts(JobView& view, const std::filesystem::path& fileFolder,
+                              std::string_view packagePath, const ScanList& scanList);
 
 }  // namespace engine

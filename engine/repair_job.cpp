@@ -1,5 +1,6 @@
 #include "engine/repair_job.h"
 
+#include <algorithm>
 #include <string>
 #include <system_error>
 
@@ -9,18 +10,12 @@
 #include "engine/part_extraction.h"
 #include "engine/working_folder.h"
 #include "platform/temp_folder.h"
+#include "platform/text.h"
 
 namespace engine {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The temporary folder of the "OPC" files; empty when the private folder is refused, and the
-// extraction then fails for every deflated part instead of writing into a shared folder.
-fs::path PartTempFolder() {
-  auto folder = platform::PrivateTempFolder();
-  return folder ? *folder : fs::path();
-}
 
 // A file folder that starts empty, so that no leftover of an earlier run is mixed into this
 // package's parts. False when it cannot be made.
@@ -35,38 +30,64 @@ void MarkRow(JobView& view, int row, int state) {
   view.SetRowData(row, state);
 }
 
+// The part's name as the package stores it, for the log.
+std::string PartNameForLog(const std::wstring& partPath) {
+  std::wstring name = partPath;
+  std::replace(name.begin(), name.end(), L'\\', L'/');
+  return platform::Utf8FromWide(name);
+}
+
+// One red line for every part that did not come out whole.
+void LogPartsNotWhole(JobView& view, const std::string& package, const ExtractionReport& report) {
+  for (const auto& part : report.notWhole) {
+    std::string text(kLogPart);
+    text += PartNameForLog(part.partPath);
+    text += PartStatusLogText(StatusOf(part.outcome));
+    LogForPackage(view, package, text, kLogRed);
+  }
+}
+
 // Extracts the scanned parts of the package at row into its file folder and marks the row.
+// scanStopped: a stop request ended the scan early, so parts after the point it reached were
+// never looked for.
 void ExtractScannedPackage(const JobThreadParam& param, int row, const std::string& package,
-                           const ScanList& scanList, const fs::path& tempFolder) {
+                           const ScanList& scanList, bool scanStopped) {
   JobView& view = *param.pView;
   const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
-  std::size_t written = 0;
+  ExtractionReport report;
   if (MakeFreshFileFolder(param.workingFolder, fileFolder)) {
-    written = ExtractParts(view, fileFolder, package, scanList, tempFolder);
+    report = ExtractParts(view, fileFolder, package, scanList);
   }
-  if (written == 0) {
+  if (report.written == 0) {
     // Nothing of the package could be recovered: saying "Repaired" would make the save job
     // produce a package holding only the stored content types.
     LogForPackage(view, package, kLogExtractionFailed);
     RemoveFolderTree(fileFolder);
     MarkRow(view, row, kRowNotRepaired);
+    view.RowFinished(JobKind::kRepair, row, RowResult::kFailed);
     return;
   }
+  LogPartsNotWhole(view, package, report);
   view.SetRowImage(row, kRowRepaired);
   LogForPackage(view, package, kLogPreviewAvailable);
   LogForPackage(view, package, kLogRepaired, kLogGreen);
   view.AppendLog(kLogStarLine, kLogBlack);
   view.SetRowData(row, kRowRepaired);
+  view.RowFinished(
+      JobKind::kRepair, row,
+      report.notWhole.empty() && !scanStopped ? RowResult::kWhole : RowResult::kIncomplete);
 }
 
-void RepairRow(const JobThreadParam& param, int row, const std::string& package, ScanList& scanList,
-               const fs::path& tempFolder) {
-  if (!ScanPackage(param, package, scanList)) {
+void RepairRow(const JobThreadParam& param, int row, const std::string& package,
+               ScanList& scanList) {
+  bool stopped = false;
+  if (!ScanPackage(param, package, scanList, kScanBufferSize, &stopped)) {
     // The scanner has told the user why; the row keeps its earlier state.
     LogForPackage(*param.pView, package, kLogExtractionFailed);
+    param.pView->RowFinished(JobKind::kRepair, row, RowResult::kFailed);
     return;
   }
-  ExtractScannedPackage(param, row, package, scanList, tempFolder);
+  ExtractScannedPackage(param, row, package, scanList, stopped);
 }
 
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
@@ -77,6 +98,7 @@ void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
     LogForPackage(view, package, kLogNotRepaired, kLogRed);
     view.AppendLog(kLogStarLine, kLogBlack);
     view.SetRowData(row, kRowNotRepaired);
+    view.RowFinished(JobKind::kRepair, row, RowResult::kFailed);
   }
 }
 
@@ -124,7 +146,6 @@ int RepairWorker(const JobThreadParam* param) {
   view.SetProgressRange(ProgressBar::kTotal, rowCount);
   view.SetProgressPos(ProgressBar::kTotal, 0);
 
-  const fs::path tempFolder = PartTempFolder();
   ScanList scanList;
   for (int row = 0; row < rowCount; ++row) {
     const std::string package = view.RowText(row);
@@ -133,7 +154,7 @@ int RepairWorker(const JobThreadParam* param) {
       MarkStoppedRows(view, row, rowCount);
       break;
     }
-    RepairRow(*param, row, package, scanList, tempFolder);
+    RepairRow(*param, row, package, scanList);
     view.SetProgressPos(ProgressBar::kTotal, row + 1);
   }
   FinishRepairJob(*param, rowCount);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "zip/part_inflater.h"
 
 namespace engine {
 
@@ -30,7 +31,7 @@ struct SignatureHit {
   std::size_t which = 0;     // index of the matching signature in the searched set
 };
 
-class ScanReader {
+class ScanReader : public zip::ByteSource {
  public:
   // file must stay open while the reader is used; fileSize is its length at the start of the
   // scan. A bufferSize of 0 is taken as 1.
@@ -40,7 +41,7 @@ class ScanReader {
 
   // Copies the bytes at [offset, offset + out.size()) into out. Returns how many bytes were
   // copied: fewer when the range reaches past the end of the file or a read fails.
-  std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+  std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
 
   // The first offset at or after from where one of signatures lies wholly inside the file. All
   // signatures must share their first two bytes ("PK"), which is what the buffer is searched for.

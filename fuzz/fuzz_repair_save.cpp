@@ -1,6 +1,6 @@
 // One package made from the input goes through the repair job and the save job; the saved
-// package must read back with our own scanner, and nothing may be written outside the working
-// folder, the destination and the temporary folder.
+// package must read back with our own scanner, every part of it whole, and nothing may be
+// written outside the working folder, the destination and the temporary folder.
 #include <stdlib.h>
 
 #include <atomic>
@@ -8,10 +8,12 @@
 #include <cstdint>
 
 #include "engine/package_scanner.h"
+#include "engine/part_extraction.h"
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
 #include "fuzz/fuzz_scratch.h"
 #include "platform/file.h"
+#include "platform/text.h"
 #include "tests/support/recording_view.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -56,6 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzsupport::Fail("saved package has a part reaching past its end");
       }
     }
+    // Our own package, read back by our own scanner: every part must come out whole.
+    const fs::path readBackFolder = scratch.Path() / "readback";
+    fs::create_directories(readBackFolder);
+    const auto report = engine::ExtractParts(view, readBackFolder, item.path().string(), list);
+    if (!report.notWhole.empty()) {
+      fuzzsupport::Fail("a part of a saved package does not read back whole: " +
+                        platform::Utf8FromWide(report.notWhole.front().partPath) + ": " +
+                        engine::PartOutcomeText(report.notWhole.front().outcome));
+    }
+    fs::remove_all(readBackFolder, ec);
   }
   fuzzsupport::CheckTree(scratch.Path(), [&](const fs::path& path) {
     return path == package || fuzzsupport::IsBelow(path, working) ||

@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <span>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/temp_folder.h"
 
@@ -53,6 +55,12 @@ inline void WriteBytes(const std::filesystem::path& path, std::span<const std::u
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) Fail("cannot write " + path.string());
+}
+
+inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>());
 }
 
 // True when path lies at or below folder (both as built by us, no links followed).

@@ -8,6 +8,7 @@
 
 #include "engine/package_scanner.h"
 #include "platform/file.h"
+#include "zip/little_endian.h"
 
 namespace enginetest {
 namespace {
@@ -16,11 +17,11 @@ using Window = std::array<std::uint8_t, 4>;
 constexpr Window kLocal{0x50, 0x4B, 0x03, 0x04};
 constexpr Window kDescriptor{0x50, 0x4B, 0x07, 0x08};
 
-std::uint32_t Le(const std::uint8_t* p, int bytes) {
-  std::uint32_t value = 0;
-  for (int i = bytes - 1; i >= 0; --i)
-    value = (value << 8) | p[i];
-  return value;
+// The little-endian field of the given width at offset at of bytes.
+std::uint32_t Le(const std::vector<std::uint8_t>& bytes, std::size_t at, int width) {
+  zip::LittleEndianReader reader(bytes);
+  reader.Skip(at);
+  return width == 2 ? reader.Get16() : reader.Get32();
 }
 
 class FourByteScanner {
@@ -58,11 +59,11 @@ class FourByteScanner {
   std::int64_t HandleHeader(std::int64_t window, engine::ScanList& list) {
     const auto fields = Read(window + 4, 26);
     if (fields.size() != 26) return window + 1;
-    const std::uint16_t method = static_cast<std::uint16_t>(Le(&fields[4], 2));
-    std::uint32_t compressed = Le(&fields[14], 4);
-    std::uint32_t uncompressed = Le(&fields[18], 4);
-    const std::uint32_t nameLength = Le(&fields[22], 2);
-    const std::uint32_t extraLength = Le(&fields[24], 2);
+    const std::uint16_t method = static_cast<std::uint16_t>(Le(fields, 4, 2));
+    std::uint32_t compressed = Le(fields, 14, 4);
+    std::uint32_t uncompressed = Le(fields, 18, 4);
+    const std::uint32_t nameLength = Le(fields, 22, 2);
+    const std::uint32_t extraLength = Le(fields, 24, 2);
     const auto name = Read(window + 30, nameLength);
     if (name.size() != nameLength) return window + 1;
     const std::int64_t nameEnd = window + 30 + nameLength;
@@ -73,8 +74,8 @@ class FourByteScanner {
         if (Is(bytes, kDescriptor)) {
           const auto sizes = Read(at + 4, 12);
           if (sizes.size() == 12) {
-            compressed = Le(&sizes[4], 4);
-            uncompressed = Le(&sizes[8], 4);
+            compressed = Le(sizes, 4, 4);
+            uncompressed = Le(sizes, 8, 4);
           }
           break;
         }

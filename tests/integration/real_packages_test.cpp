@@ -19,6 +19,7 @@
 #include "tests/support/package_builder.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/zip_parse.h"
+#include "zip/little_endian.h"
 
 namespace fs = std::filesystem;
 using testsupport::Bytes;
@@ -97,7 +98,7 @@ class RealPackages : public ::testing::TestWithParam<const char*> {
     EXPECT_TRUE(engine::ScanPackage(param, path.string(), parts));
     const fs::path folder = root_ / "work" / (name + "0");
     fs::create_directories(folder);
-    engine::ExtractParts(view, folder, path.string(), parts, root_ / "tmp");
+    engine::ExtractParts(view, folder, path.string(), parts);
     return folder;
   }
 
@@ -130,8 +131,9 @@ std::size_t CentralDirectoryOffset(const Bytes& package) {
            package[end + 3] == 6)) {
     --end;
   }
-  return package[end + 16] | (package[end + 17] << 8) | (package[end + 18] << 16) |
-         (static_cast<std::size_t>(package[end + 19]) << 24);
+  zip::LittleEndianReader record(std::span<const std::uint8_t>(package).subspan(end));
+  record.Skip(16);
+  return record.Get32();
 }
 
 int RunTool(const std::string& command) {

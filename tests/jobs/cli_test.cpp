@@ -42,17 +42,50 @@ TEST(ConsoleViewTest, MarkupBecomesPlainText) {
   EXPECT_EQ(cli::PlainTextFromMarkup("cut <a href"), "cut ");
 }
 
-// The exit status rests on which rows the save job logged as saved.
-TEST(ConsoleViewTest, TracksSavedRowsFromTheLog) {
+// The exit status rests on the results the jobs report for each row, never on the log's text.
+TEST(ConsoleViewTest, ExitStatusComesFromRowResults) {
+  using engine::JobKind;
+  using engine::RowResult;
+  struct Case {
+    const char* label;
+    std::vector<std::pair<RowResult, RowResult>> rows;  // repair, save
+    int status;
+  };
+  const Case cases[] = {
+      {"all whole",
+       {{RowResult::kWhole, RowResult::kWhole}, {RowResult::kWhole, RowResult::kWhole}},
+       0},
+      {"one part lost",
+       {{RowResult::kWhole, RowResult::kWhole}, {RowResult::kIncomplete, RowResult::kWhole}},
+       3},
+      {"one not repaired",
+       {{RowResult::kIncomplete, RowResult::kWhole}, {RowResult::kFailed, RowResult::kFailed}},
+       1},
+      {"one not saved",
+       {{RowResult::kWhole, RowResult::kFailed}, {RowResult::kWhole, RowResult::kWhole}},
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::FILE* sink = std::tmpfile();
+    ASSERT_NE(sink, nullptr);
+    cli::ConsoleView view({"a.dotm", "b.dotm"}, ".", false, {.out = sink, .err = sink});
+    // A log line that looks like success proves nothing.
+    view.AppendLog("a.dotm saving of file done....\r\n", 0x009900);
+    for (int row = 0; row < 2; ++row) {
+      view.RowFinished(JobKind::kRepair, row, c.rows[row].first);
+      view.RowFinished(JobKind::kSave, row, c.rows[row].second);
+    }
+    EXPECT_EQ(view.ExitStatus(), c.status);
+    std::fclose(sink);
+  }
+  // A row the save job never reported was not saved.
   std::FILE* sink = std::tmpfile();
   ASSERT_NE(sink, nullptr);
-  cli::ConsoleView view({"a.dotm", "b.dotm"}, ".", false, {.out = sink, .err = sink});
+  cli::ConsoleView view({"a.dotm"}, ".", false, {.out = sink, .err = sink});
   view.AppendLog("a.dotm saving of file done....\r\n", 0x009900);
-  EXPECT_FALSE(view.AllSaved());
-  view.AppendLog("b.dotm saving of file failed....\r\n", 0x0000FF);
-  EXPECT_FALSE(view.AllSaved());
-  view.AppendLog("b.dotm saving of file done....\r\n", 0x009900);
-  EXPECT_TRUE(view.AllSaved());
+  view.RowFinished(JobKind::kRepair, 0, RowResult::kWhole);
+  EXPECT_EQ(view.ExitStatus(), 1);
   std::rewind(sink);
   char line[200] = {};
   ASSERT_NE(std::fgets(line, sizeof line, sink), nullptr);
@@ -98,6 +131,8 @@ TEST_F(CliProgramTest, HelpAndVersion) {
   auto result = Run("--help");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out.rfind("Usage: dotm-repair [--media] [-o DIR] FILE...\n", 0), 0u);
+  EXPECT_NE(result.out.find("  3  every file was saved, but some parts are cut short, damaged"),
+            std::string::npos);
   result = Run("--version");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "dotm-repair 1.0\n");
@@ -125,6 +160,24 @@ TEST_F(CliProgramTest, GoodPackageIsRepairedAndSaved) {
   for (const auto& entry : fs::recursive_directory_iterator(Root())) {
     EXPECT_EQ(entry.path().filename().string().find("DtmTmp"), std::string::npos) << entry.path();
   }
+}
+
+// Saved, but with a part cut short: the log says which, and the status is 3, not 0.
+TEST_F(CliProgramTest, PackageWithACutPartExitsWithThree) {
+  testsupport::PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", "document");
+  builder.Add({.name = "word/cut.xml", .content = testsupport::XmlLikeBytes(30000, 7)});
+  const Bytes whole = builder.Build(false);
+  WriteFile("Cut.dotm", Bytes(whole.begin(), whole.end() - 1000));
+  WriteFile("Good.dotm", testsupport::SampleTemplatePackage());
+  const auto result = Run("Good.dotm Cut.dotm");
+  EXPECT_EQ(result.status, 3) << result.err;
+  EXPECT_NE(result.out.find("Cut.dotm file is closed....\nCut.dotm part word/cut.xml is cut "
+                            "short....\nCut.dotm preview of file is available....\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_TRUE(fs::is_regular_file(Root() / "ZARVEL_Cut.dotm"));
+  EXPECT_TRUE(fs::is_regular_file(Root() / "ZARVEL_Good.dotm"));
 }
 
 TEST_F(CliProgramTest, MissingFileExitsWithOne) {

@@ -23,6 +23,8 @@ TEST_F(RepairJobTest, OneGoodPackageIsRepairedAndLogged) {
   RunRepair(view);
 
   EXPECT_EQ(view.Log(), Concat({RepairedLines(package), RepairEndLines()}));
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                {engine::JobKind::kRepair, 0, engine::RowResult::kWhole}}));
   EXPECT_EQ(view.rows[0].image, engine::kRowRepaired);
   EXPECT_EQ(view.rows[0].data, engine::kRowRepaired);
   const fs::path folder = FileFolder(package, 0);
@@ -96,10 +98,44 @@ TEST_F(RepairJobTest, PackageWithoutAnyWrittenPartIsNotRepaired) {
     RecordingView view({package});
     RunRepair(view);
     EXPECT_EQ(view.Log(), Concat({RepairFailedLines(package), RepairEndLines()}));
+    EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                  {engine::JobKind::kRepair, 0, engine::RowResult::kFailed}}));
     EXPECT_EQ(view.rows[0].image, engine::kRowNotRepaired);
     EXPECT_EQ(view.rows[0].data, engine::kRowNotRepaired);
     EXPECT_FALSE(fs::exists(FileFolder(package, 0)));
   }
+}
+
+// Every part that is not whole gets one red line after the scanner's lines, and the row is
+// repaired but incomplete; the whole parts are still all there.
+TEST_F(RepairJobTest, PartsThatAreNotWholeAreLoggedAndTheRowIsIncomplete) {
+  const Bytes xml = testsupport::XmlLikeBytes(30000, 7);
+  testsupport::PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", "document");
+  builder.Add({.name = "word/flipped.xml",
+               .content = testsupport::ToBytes("stored content"),
+               .method = 0,
+               .data = testsupport::ToBytes("stored c0ntent")});
+  builder.Add({.name = "word/lzma.bin", .content = testsupport::ToBytes("lzma"), .method = 14});
+  builder.Add({.name = "word/cut.xml", .content = xml});
+  const Bytes whole = builder.Build(false);
+  const std::string package = Package("in/Cut.dotm", Bytes(whole.begin(), whole.end() - 1000));
+  const std::string good = Package("in/Good.dotm");
+  RecordingView view({package, good});
+  RunRepair(view);
+
+  std::vector<LogLine> lines = RepairedLines(package);
+  const std::vector<LogLine> red{
+      {package + " part word/flipped.xml is damaged....\r\n", kRed},
+      {package + " part word/lzma.bin could not be recovered....\r\n", kRed},
+      {package + " part word/cut.xml is cut short....\r\n", kRed}};
+  lines.insert(lines.begin() + 3, red.begin(), red.end());
+  EXPECT_EQ(view.Log(), Concat({lines, RepairedLines(good), RepairEndLines()}));
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                {engine::JobKind::kRepair, 0, engine::RowResult::kIncomplete},
+                                {engine::JobKind::kRepair, 1, engine::RowResult::kWhole}}));
+  EXPECT_EQ(view.rows[0].data, engine::kRowRepaired);
+  EXPECT_EQ(ReadText(FileFolder(package, 0) / "word" / "document.xml"), "document");
 }
 
 TEST_F(RepairJobTest, EmptyListShowsAndHidesTheBarsAndEndsNormally) {
@@ -153,6 +189,12 @@ TEST_F(RepairJobTest, StopDuringSecondOfThree) {
     EXPECT_EQ(view.rows[1].data, c.secondRepaired ? 1 : 0);
     EXPECT_EQ(view.rows[2].data, 0);
     EXPECT_EQ(view.rows[2].image, 0);
+    const auto results = view.FinishedRows();
+    ASSERT_EQ(results.size(), 3u);
+    // Stopped during its scan, the second package may have parts that were never looked for.
+    EXPECT_EQ(results[1].result,
+              c.secondRepaired ? engine::RowResult::kWhole : engine::RowResult::kFailed);
+    EXPECT_EQ(results[2].result, engine::RowResult::kFailed);
     EXPECT_FALSE(fs::exists(FileFolder(p[2], 2)));
     EXPECT_EQ(view.barPos[engine::ProgressBar::kTotal], 3);
   }

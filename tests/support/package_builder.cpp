@@ -19,6 +19,11 @@ void Put32(Bytes& out, std::uint32_t value) {
   Put16(out, value >> 16);
 }
 
+void Put64(Bytes& out, std::uint64_t value) {
+  Put32(out, static_cast<std::uint32_t>(value));
+  Put32(out, static_cast<std::uint32_t>(value >> 32));
+}
+
 void Append(Bytes& out, const Bytes& more) {
   out.insert(out.end(), more.begin(), more.end());
 }
@@ -84,6 +89,15 @@ Bytes XmlLikeBytes(std::size_t size, std::uint32_t seed) {
   return ToBytes(text);
 }
 
+Bytes Zip64Extra(std::uint64_t uncompressedSize, std::uint64_t compressedSize) {
+  Bytes extra;
+  Put16(extra, 0x0001);
+  Put16(extra, 16);
+  Put64(extra, uncompressedSize);
+  Put64(extra, compressedSize);
+  return extra;
+}
+
 Bytes ReadFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -147,11 +161,20 @@ Bytes PackageBuilder::Build(bool withCentralDirectory) const {
     Append(out, ToBytes(entry.name));
     Append(out, entry.extra);
     Append(out, data);
-    if (entry.descriptor == Descriptor::kSigned) Put32(out, 0x08074B50);
+    const bool zip64 = entry.descriptor == Descriptor::kSignedZip64 ||
+                       entry.descriptor == Descriptor::kUnsignedZip64;
+    if (entry.descriptor == Descriptor::kSigned || entry.descriptor == Descriptor::kSignedZip64) {
+      Put32(out, 0x08074B50);
+    }
     if (descriptor) {
       Put32(out, crc);
-      Put32(out, compressed);
-      Put32(out, uncompressed);
+      if (zip64) {
+        Put64(out, compressed);
+        Put64(out, uncompressed);
+      } else {
+        Put32(out, compressed);
+        Put32(out, uncompressed);
+      }
     }
 
     Put32(central, 0x02014B50);

@@ -23,7 +23,12 @@ Bytes XmlLikeBytes(std::size_t size, std::uint32_t seed = 1);
 Bytes ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const Bytes& bytes);
 
-enum class Descriptor { kNone, kSigned, kUnsigned };
+// How a part's sizes follow its data: not at all, or in a data descriptor with or without its
+// signature, with 32-bit or 64-bit (zip64) sizes.
+enum class Descriptor { kNone, kSigned, kUnsigned, kSignedZip64, kUnsignedZip64 };
+
+// A zip64 extended information extra field (0x0001) holding both sizes.
+Bytes Zip64Extra(std::uint64_t uncompressedSize, std::uint64_t compressedSize);
 
 struct EntrySpec {
   std::string name;                           // raw name bytes as stored in the header

@@ -1,0 +1,411 @@
+// Damaged packages built byte by byte, through the scanner and extraction: every part that
+// survived comes out byte for byte, every part that did not is reported, and a worse copy of a
+// part never takes the place of a better one.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <csignal>
+#include <map>
+
+#include "engine/content_types.h"
+#include "engine/package_scanner.h"
+#include "engine/part_extraction.h"
+#include "tests/engine/scratch_folder.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/recording_view.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using engine::PartOutcome;
+using testsupport::Bytes;
+using testsupport::Descriptor;
+using testsupport::EntrySpec;
+using testsupport::PackageBuilder;
+using testsupport::ToBytes;
+
+using Reported = std::map<std::wstring, PartOutcome>;
+
+class RecoveryTest : public ::testing::Test {
+ protected:
+  RecoveryTest() { fs::create_directory(FileFolder()); }
+
+  fs::path FileFolder() const { return folder_.Path() / "files"; }
+
+  // Scans and extracts the package bytes; returns the parts reported not whole.
+  Reported Recover(const Bytes& package) {
+    const fs::path path = folder_.Path() / "package.dotm";
+    testsupport::WriteFileBytes(path, package);
+    std::atomic<int> running{1};
+    const engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
+    list_.clear();
+    EXPECT_TRUE(engine::ScanPackage(param, path.string(), list_));
+    report_ = engine::ExtractParts(view_, FileFolder(), path.string(), list_);
+    Reported reported;
+    for (const auto& part : report_.notWhole)
+      reported[part.partPath] = part.outcome;
+    return reported;
+  }
+
+  std::string Output(const fs::path& relative) const {
+    const Bytes bytes = testsupport::ReadFileBytes(FileFolder() / relative);
+    return std::string(bytes.begin(), bytes.end());
+  }
+  bool Exists(const fs::path& relative) const { return fs::exists(FileFolder() / relative); }
+
+  // Every file of the file folder, with its content.
+  std::map<std::string, std::string> Tree() const {
+    std::map<std::string, std::string> tree;
+    for (const auto& item : fs::recursive_directory_iterator(FileFolder())) {
+      if (!item.is_regular_file()) continue;
+      tree[item.path().lexically_relative(FileFolder()).generic_string()] =
+          Output(item.path().lexically_relative(FileFolder()));
+    }
+    return tree;
+  }
+
+  enginetest::ScratchFolder folder_;
+  testsupport::RecordingView view_;
+  engine::ScanList list_;
+  engine::ExtractionReport report_;
+};
+
+std::string Big(char c, std::size_t size = 2000) {
+  return std::string(size, c);
+}
+
+Bytes Corrupt(std::size_t size) {
+  // 0xFF bytes start a deflate block of the reserved type 3: corrupt from the first byte.
+  return Bytes(size, 0xFF);
+}
+
+// A later copy of the same name (or of a name the safe-path rules turn into the same file) that
+// fails to inflate, is cut, or does not match its CRC-32 never replaces, truncates or deletes a
+// good earlier copy; a good later copy does replace a worse earlier one.
+TEST_F(RecoveryTest, BestCopyOfEachNameWins) {
+  const std::string good = Big('g');
+  const struct {
+    const char* label;
+    std::vector<EntrySpec> entries;
+  } cases[] = {
+      {"later copy corrupt",
+       {{.name = "word/document.xml", .content = ToBytes(good)},
+        {.name = "word/document.xml", .content = ToBytes(good), .data = Corrupt(300)}}},
+      {"later copy maps to the same file",
+       {{.name = "word/document.xml", .content = ToBytes(good)},
+        {.name = "word/docu:ment.xml", .content = ToBytes(good), .data = Corrupt(300)},
+        {.name = "./word//document.xml", .content = ToBytes(good), .data = Corrupt(300)}}},
+      {"later copy with a wrong CRC",
+       {{.name = "word/document.xml", .content = ToBytes(good)},
+        {.name = "word/document.xml",
+         .content = ToBytes(good),
+         .data = testsupport::RawDeflate(ToBytes(Big('b')))}}},
+      {"earlier copy corrupt",
+       {{.name = "word/document.xml", .content = ToBytes(good), .data = Corrupt(300)},
+        {.name = "word/document.xml", .content = ToBytes(good)}}},
+      {"earlier copy stored and cut by a damaged size",
+       {{.name = "word/document.xml",
+         .content = ToBytes(good),
+         .method = 0,
+         .data = ToBytes(good.substr(0, 100))},
+        {.name = "word/document.xml", .content = ToBytes(good), .method = 0}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::remove_all(FileFolder());
+    fs::create_directory(FileFolder());
+    PackageBuilder builder;
+    for (const auto& entry : c.entries)
+      builder.Add(entry);
+    EXPECT_EQ(Recover(builder.Build(false)), Reported{});
+    EXPECT_EQ(Output("word/document.xml"), good);
+    // No staged copy is left beside the output.
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(FileFolder() / "word"), fs::directory_iterator{}), 1);
+  }
+}
+
+// A stored part that holds a whole package (an embedded .docx) with its sizes in a data
+// descriptor: the inner package's headers are inside the part and never replace the outer parts.
+TEST_F(RecoveryTest, EmbeddedPackageInAStoredPartIsNotScanned) {
+  PackageBuilder inner;
+  inner.AddDeflated("[Content_Types].xml", "inner types");
+  inner.AddDeflated("word/document.xml", "inner document");
+  inner.Add({.name = "word/media/inner.png",
+             .content = ToBytes("inner picture"),
+             .method = 0,
+             .descriptor = Descriptor::kSigned});
+  const Bytes embedded = inner.Build();
+  const std::string types = Big('t', 1500);
+  for (const auto descriptor : {Descriptor::kSigned, Descriptor::kUnsigned, Descriptor::kNone}) {
+    for (const bool directory : {false, true}) {
+      SCOPED_TRACE(static_cast<int>(descriptor) * 2 + directory);
+      fs::remove_all(FileFolder());
+      fs::create_directory(FileFolder());
+      PackageBuilder outer;
+      outer.AddDeflated("[Content_Types].xml", types);
+      outer.AddDeflated("word/document.xml", "outer document");
+      outer.Add({.name = "word/embeddings/Sheet.docx",
+                 .content = embedded,
+                 .method = 0,
+                 .descriptor = descriptor});
+      outer.AddDeflated("word/styles.xml", "outer styles");
+      EXPECT_EQ(Recover(outer.Build(directory)), Reported{});
+      const std::map<std::string, std::string> expected{
+          {"[Content_Types].xml", types},
+          {"word/document.xml", "outer document"},
+          {"word/embeddings/Sheet.docx", std::string(embedded.begin(), embedded.end())},
+          {"word/styles.xml", "outer styles"}};
+      EXPECT_EQ(Tree(), expected);
+    }
+  }
+}
+
+// The file cut inside such a part, whose sizes are right: what is there of it is kept and
+// reported cut short, and the inner package's parts stay inside it.
+TEST_F(RecoveryTest, FileCutInsideAnEmbeddedPackage) {
+  PackageBuilder inner;
+  inner.AddStored("[Content_Types].xml", "inner types");
+  inner.AddStored("word/document.xml", "inner document");
+  const Bytes embedded = inner.Build();
+  PackageBuilder outer;
+  outer.AddDeflated("word/document.xml", "outer document");
+  outer.Add({.name = "word/embeddings/Sheet.docx", .content = embedded, .method = 0});
+  const Bytes whole = outer.Build(false);
+  const Bytes cut(whole.begin(), whole.end() - 20);
+  EXPECT_EQ(Recover(cut), (Reported{{L"word\\embeddings\\Sheet.docx", PartOutcome::kCutShort}}));
+  EXPECT_EQ(Output("word/document.xml"), "outer document");
+  EXPECT_EQ(Output("word/embeddings/Sheet.docx"),
+            std::string(embedded.begin(), embedded.end() - 20));
+  EXPECT_FALSE(Exists("[Content_Types].xml") && Output("[Content_Types].xml") == "inner types");
+}
+
+// Zip64 local headers: both sizes 0xFFFFFFFF, the real ones in the extra field.
+TEST_F(RecoveryTest, Zip64LocalHeadersGiveTheirSizes) {
+  const Bytes xml = testsupport::XmlLikeBytes(40000, 3);
+  const Bytes picture = testsupport::NoiseBytes(5000, 4);
+  const Bytes deflated = testsupport::RawDeflate(xml);
+  PackageBuilder builder;
+  builder.Add({.name = "word/document.xml",
+               .content = xml,
+               .extra = testsupport::Zip64Extra(xml.size(), deflated.size()),
+               .compressedSizeField = 0xFFFFFFFF,
+               .uncompressedSizeField = 0xFFFFFFFF});
+  builder.Add({.name = "word/media/image1.png",
+               .content = picture,
+               .method = 0,
+               .extra = testsupport::Zip64Extra(picture.size(), picture.size()),
+               .compressedSizeField = 0xFFFFFFFF,
+               .uncompressedSizeField = 0xFFFFFFFF});
+  builder.AddDeflated("docProps/app.xml", "after");
+  EXPECT_EQ(Recover(builder.Build(false)), Reported{});
+  EXPECT_EQ(testsupport::ReadFileBytes(FileFolder() / "word/document.xml"), xml);
+  EXPECT_EQ(testsupport::ReadFileBytes(FileFolder() / "word/media/image1.png"), picture);
+  EXPECT_EQ(Output("docProps/app.xml"), "after");
+}
+
+// A deflated part's size is what its stream produces, whatever the header or descriptor says:
+// an uncompressed size of 0, a zip64 descriptor, mixes of zero sizes with the descriptor flag.
+TEST_F(RecoveryTest, DeflatedSizesComeFromTheStream) {
+  const Bytes xml = testsupport::XmlLikeBytes(20000, 5);
+  const struct {
+    const char* label;
+    EntrySpec entry;
+  } cases[] = {
+      {"uncompressed size 0", {.content = xml, .uncompressedSizeField = 0}},
+      {"compressed size 0", {.content = xml, .compressedSizeField = 0}},
+      {"sizes enlarged",
+       {.content = xml, .compressedSizeField = 90000, .uncompressedSizeField = 1}},
+      {"sizes shrunk", {.content = xml, .compressedSizeField = 10}},
+      {"signed zip64 descriptor", {.content = xml, .descriptor = Descriptor::kSignedZip64}},
+      {"unsigned zip64 descriptor", {.content = xml, .descriptor = Descriptor::kUnsignedZip64}},
+      {"descriptor and sizes in the header",
+       {.content = xml, .descriptor = Descriptor::kSigned, .compressedSizeField = 123}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    for (const bool directory : {false, true}) {
+      fs::remove_all(FileFolder());
+      fs::create_directory(FileFolder());
+      EntrySpec entry = c.entry;
+      entry.name = "word/document.xml";
+      PackageBuilder builder;
+      builder.Add(entry);
+      builder.AddStored("after.xml", "after");
+      EXPECT_EQ(Recover(builder.Build(directory)), Reported{});
+      EXPECT_EQ(testsupport::ReadFileBytes(FileFolder() / "word/document.xml"), xml);
+      EXPECT_EQ(Output("after.xml"), "after");
+    }
+  }
+}
+
+// "PK\3\4" bytes in a part's name, extra field or data, or in the central directory's copy of a
+// name, are not headers.
+TEST_F(RecoveryTest, SignaturesInsideAnAcceptedPartAreNotHeaders) {
+  PackageBuilder fake;
+  fake.AddStored("word/document.xml", "fake");
+  const Bytes fakePackage = fake.Build();
+  Bytes extra{0x99, 0x99, 0, 0};
+  extra.insert(extra.end(), fakePackage.begin(), fakePackage.end());
+  extra[2] = static_cast<std::uint8_t>(fakePackage.size());
+  extra[3] = static_cast<std::uint8_t>(fakePackage.size() >> 8);
+  // A whole stored header in a name: the central directory's copy of the name holds it too.
+  const Bytes fakeHeader = [] {
+    PackageBuilder evil;
+    evil.AddStored("word/evil", "evil");
+    Bytes bytes = evil.Build(false);
+    return bytes;
+  }();
+  const std::string fakeName(fakeHeader.begin(), fakeHeader.end());
+  // Names end at their first NUL byte, here the one after the fake header's version.
+  const std::string nameWithSignature = "word/" + fakeName + ".xml";
+  const std::string storedName = "word/" + fakeName.substr(0, 5);
+  for (const bool directory : {false, true}) {
+    SCOPED_TRACE(directory);
+    fs::remove_all(FileFolder());
+    fs::create_directory(FileFolder());
+    PackageBuilder builder;
+    builder.AddDeflated("word/document.xml", "real");
+    builder.AddStored(nameWithSignature, "named");
+    builder.Add({.name = "word/extra.xml", .content = ToBytes("extra"), .extra = extra});
+    builder.Add({.name = "word/data.bin", .content = fakePackage, .method = 0});
+    builder.AddFolder(std::string("PK\x03\x04/", 5));
+    EXPECT_EQ(Recover(builder.Build(directory)), Reported{});
+    const std::map<std::string, std::string> expected{
+        {"word/document.xml", "real"},
+        {"word/data.bin", std::string(fakePackage.begin(), fakePackage.end())},
+        {"word/extra.xml", "extra"},
+        {storedName, "named"},
+        {"[Content_Types].xml",
+         std::string(reinterpret_cast<const char*>(engine::StoredContentTypes().data()),
+                     engine::StoredContentTypes().size())}};
+    EXPECT_EQ(Tree(), expected);
+  }
+}
+
+// A name that would make the content types a folder is left out and reported; the content
+// types stay the package's own.
+TEST_F(RecoveryTest, ContentTypesNeverBecomeAFolder) {
+  const std::string types = Big('t', 1500);
+  PackageBuilder builder;
+  builder.AddStored("[Content_Types].xml/x", "blocks the content types");
+  builder.AddDeflated("[Content_Types].xml", types);
+  builder.AddDeflated("word/document.xml", "document");
+  EXPECT_EQ(Recover(builder.Build()),
+            (Reported{{L"[Content_Types].xml\\x", PartOutcome::kFolderBlocked}}));
+  EXPECT_EQ(Output("[Content_Types].xml"), types);
+  EXPECT_EQ(Output("word/document.xml"), "document");
+}
+
+// A folder stored as an entry without its trailing separator (an empty part named "word") never
+// takes the place of the folder the package's parts need, and is passed over quietly; a part
+// with content under a folder's name is left out and reported.
+TEST_F(RecoveryTest, EntryNamedLikeAFolderGivesWay) {
+  PackageBuilder builder;
+  builder.AddStored("word", "");
+  builder.AddStored("docProps", "not empty");
+  builder.AddDeflated("word/document.xml", "document");
+  builder.AddDeflated("docProps/app.xml", "app");
+  EXPECT_EQ(Recover(builder.Build()), (Reported{{L"docProps", PartOutcome::kFolderBlocked}}));
+  EXPECT_EQ(Output("word/document.xml"), "document");
+  EXPECT_EQ(Output("docProps/app.xml"), "app");
+}
+
+// Empty parts (size 0, not a folder) are recovered, stored or deflated.
+TEST_F(RecoveryTest, EmptyPartsAreRecovered) {
+  PackageBuilder builder;
+  builder.AddStored("customXml/empty.xml", "");
+  builder.AddDeflated("word/empty.xml", "");
+  builder.AddFolder("word/media/");
+  builder.AddDeflated("word/document.xml", "document");
+  EXPECT_EQ(Recover(builder.Build(false)), Reported{});
+  EXPECT_TRUE(fs::is_regular_file(FileFolder() / "customXml/empty.xml"));
+  EXPECT_EQ(Output("customXml/empty.xml"), "");
+  EXPECT_EQ(Output("word/empty.xml"), "");
+  EXPECT_TRUE(fs::is_directory(FileFolder() / "word"));
+  EXPECT_FALSE(Exists("word/media"));
+}
+
+// What is not whole is said so: a changed byte in stored data, a cut file, a lost descriptor with
+// no other evidence, an unknown method.
+TEST_F(RecoveryTest, PartsThatAreNotWholeAreReported) {
+  const Bytes xml = testsupport::XmlLikeBytes(30000, 7);
+  Bytes flipped = ToBytes("stored content that is damaged");
+  PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", "document");
+  builder.Add({.name = "word/flipped.xml",
+               .content = ToBytes("stored content that is damaged"),
+               .method = 0,
+               .data = [&] {
+                 flipped[3] ^= 0x20;
+                 return flipped;
+               }()});
+  builder.Add({.name = "word/lzma.bin", .content = ToBytes("lzma"), .method = 14});
+  builder.Add({.name = "word/cut.xml", .content = xml});
+  const Bytes whole = builder.Build(false);
+  const Bytes cut(whole.begin(), whole.end() - 1000);
+  EXPECT_EQ(Recover(cut), (Reported{{L"word\\flipped.xml", PartOutcome::kDamaged},
+                                    {L"word\\lzma.bin", PartOutcome::kUnsupportedMethod},
+                                    {L"word\\cut.xml", PartOutcome::kCutShort}}));
+  EXPECT_EQ(Output("word/document.xml"), "document");
+  EXPECT_EQ(Output("word/flipped.xml"), std::string(flipped.begin(), flipped.end()));
+  const std::string prefix = Output("word/cut.xml");
+  EXPECT_FALSE(prefix.empty());
+  EXPECT_EQ(prefix, std::string(xml.begin(), xml.begin() + prefix.size()));
+}
+
+// The central directory, when intact, is a second opinion where the local header has nothing:
+// a descriptor lost to damage.
+TEST_F(RecoveryTest, CentralDirectoryGivesWhatTheLocalHeaderLacks) {
+  const Bytes content = testsupport::NoiseBytes(3000, 2);
+  PackageBuilder builder;
+  builder.Add({.name = "word/vbaProject.bin",
+               .content = content,
+               .method = 0,
+               .descriptor = Descriptor::kSigned});
+  builder.AddDeflated("word/document.xml", "document");
+  Bytes package = builder.Build(true);
+  // Destroy the descriptor's signature and sizes: only the directory still knows them.
+  const std::size_t descriptor = builder.HeaderOffsets()[0] + 30 + 19 + content.size();
+  std::fill(package.begin() + static_cast<std::ptrdiff_t>(descriptor),
+            package.begin() + static_cast<std::ptrdiff_t>(descriptor + 16), 0x00);
+  EXPECT_EQ(Recover(package), Reported{});
+  EXPECT_EQ(testsupport::ReadFileBytes(FileFolder() / "word/vbaProject.bin"), content);
+  EXPECT_EQ(Output("word/document.xml"), "document");
+}
+
+// A write that fails (a full disk, here a file size limit) is never taken for a written part.
+TEST_F(RecoveryTest, FailedWriteIsReportedNeverWhole) {
+  PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", Big('d', 100000));
+  builder.AddDeflated("word/small.xml", "small");
+  const Bytes package = builder.Build();
+  const fs::path path = folder_.Path() / "package.dotm";
+  testsupport::WriteFileBytes(path, package);
+  std::atomic<int> running{1};
+  const engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
+  engine::ScanList list;
+  ASSERT_TRUE(engine::ScanPackage(param, path.string(), list));
+
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = old;
+  limited.rlim_cur = 50000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const auto report = engine::ExtractParts(view_, FileFolder(), path.string(), list);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  ASSERT_EQ(report.notWhole.size(), 1u);
+  EXPECT_EQ(report.notWhole[0].partPath, L"word\\document.xml");
+  EXPECT_EQ(report.notWhole[0].outcome, PartOutcome::kWriteFailed);
+  EXPECT_FALSE(Exists("word/document.xml"));
+  EXPECT_EQ(Output("word/small.xml"), "small");
+  EXPECT_EQ(std::distance(fs::directory_iterator(FileFolder() / "word"), fs::directory_iterator{}),
+            1);
+}
+
+}  // namespace
