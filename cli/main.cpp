@@ -6,14 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/repair_run.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
+#include "platform/process.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + 1, argv + argc);
@@ -34,7 +27,7 @@ int main(int argc, char** argv) {
   }
   const cli::ConsoleStreams streams{.out = stdout,
                                     .err = stderr,
-                                    .colour = isatty(fileno(stdout)) != 0,
-                                    .progress = isatty(fileno(stderr)) != 0};
+                                    .colour = platform::IsTerminal(stdout),
+                                    .progress = platform::IsTerminal(stderr)};
   return cli::RunRepairAndSave(options, streams);
 }

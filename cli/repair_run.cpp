@@ -10,13 +10,8 @@
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
 #include "engine/working_folder.h"
+#include "platform/process.h"
 #include "platform/temp_folder.h"
-
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace cli {
 namespace fs = std::filesystem;
@@ -67,14 +62,6 @@ class PrivateWorkingFolder {
   fs::path path_;
 };
 
-long ProcessId() {
-#ifdef _WIN32
-  return static_cast<long>(_getpid());
-#else
-  return static_cast<long>(::getpid());
-#endif
-}
-
 bool TimingsWanted() {
   const char* value = std::getenv("DOTM_REPAIR_TIMINGS");
   return value != nullptr && *value != '\0' && std::string(value) != "0";
@@ -93,7 +80,8 @@ int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
     std::fprintf(streams.err, "dotm-repair: no private temporary folder: %s\n", error.c_str());
     return kExitSomeFailed;
   }
-  PrivateWorkingFolder working(*privateFolder / ("DtmTmp-cli-" + std::to_string(ProcessId())));
+  PrivateWorkingFolder working(*privateFolder /
+                               ("DtmTmp-cli-" + std::to_string(platform::ProcessId())));
   std::atomic<int> running{0};
   ConsoleView view(options.files, options.outputFolder, options.extractMedia, streams);
   const engine::JobThreadParam param{

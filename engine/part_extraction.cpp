@@ -1,7 +1,6 @@
 #include "engine/part_extraction.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <memory>
 #include <new>
@@ -36,16 +35,16 @@ struct PartFolders {
 bool MakeFolderLevel(JobView& view, const std::filesystem::path& level, bool& stopDescending) {
   std::error_code ec;
   const auto status = std::filesystem::symlink_status(level, ec);
-  int error = 0;
+  std::error_code error;
   if (std::filesystem::is_symlink(status)) {
-    error = ELOOP;
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
     stopDescending = true;
   } else if (std::filesystem::exists(status)) {
     if (std::filesystem::is_directory(status)) return true;
-    error = ENOTDIR;
+    error = std::make_error_code(std::errc::not_a_directory);
     stopDescending = true;
   } else if (!std::filesystem::create_directory(level, ec) && ec) {
-    error = ec.value();
+    error = ec;
   } else {
     return true;
   }

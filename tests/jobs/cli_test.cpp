@@ -5,6 +5,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
+#include "platform/test_helpers.h"
 #include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
@@ -67,14 +68,18 @@ struct RunResult {
 
 class CliProgramTest : public JobTest {
  protected:
+  // Runs the program in Root() with arguments split at spaces.
   RunResult Run(const std::string& arguments) {
     const fs::path out = Root() / "stdout.txt";
     const fs::path err = Root() / "stderr.txt";
-    const std::string command = "cd '" + Root().string() + "' && '" DOTM_REPAIR_BINARY "' " +
-                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    std::vector<std::string> words;
+    for (std::size_t start = 0; start < arguments.size();) {
+      const std::size_t end = std::min(arguments.find(' ', start), arguments.size());
+      if (end > start) words.push_back(arguments.substr(start, end - start));
+      start = end + 1;
+    }
     RunResult result;
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.status = platform::testing::RunProgram(DOTM_REPAIR_BINARY, words, Root(), out, err);
     result.out = ReadText(out);
     result.err = ReadText(err);
     return result;
@@ -131,7 +136,9 @@ TEST_F(CliProgramTest, MissingFileExitsWithOne) {
   WriteFile("Good.dotm", testsupport::SampleTemplatePackage());
   const auto result = Run("Good.dotm Missing.dotm");
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("No such file or directory"), std::string::npos);
+  platform::File missing;
+  EXPECT_FALSE(missing.Open(Root() / "Missing.dotm", platform::File::Mode::kRead));
+  EXPECT_NE(result.err.find(platform::LastErrorText()), std::string::npos) << result.err;
   EXPECT_NE(result.out.find("Missing.dotm extraction of file failed....\n"), std::string::npos);
   EXPECT_NE(result.out.find("Missing.dotm cannot be saved,as it is not Repaired.\n"),
             std::string::npos);

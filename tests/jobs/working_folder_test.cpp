@@ -1,7 +1,6 @@
 #include "engine/working_folder.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "tests/jobs/job_test_fixture.h"
 
@@ -11,8 +10,7 @@ namespace {
 using WorkingFolderTest = JobTest;
 
 TEST_F(WorkingFolderTest, PrivateWorkingFolderAndFileFolderNames) {
-  EXPECT_EQ(engine::GetWorkingFolder(),
-            Root() / ("brenvik-dotm-repair-" + std::to_string(::getuid())) / "DtmTmp");
+  EXPECT_EQ(engine::GetWorkingFolder(), Root() / platform::PrivateTempFolderName() / "DtmTmp");
   const fs::path working = Root() / "DtmTmp";
   EXPECT_EQ(engine::FileFolderFor(working, "/home/u/docs/Report.dotm", 3),
             working / "Report.dotm3");

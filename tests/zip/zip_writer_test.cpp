@@ -1,8 +1,6 @@
 #include "zip/zip_writer.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <cstdlib>
@@ -11,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
+#include "platform/test_helpers.h"
 #include "tests/zip/test_files.h"
 #include "zip/source_info.h"
 #include "zip/zip_limits.h"
@@ -25,22 +25,22 @@ using zip_test::TestFolder;
 constexpr std::time_t k2021 = 1614834368;  // 2021-03-04 05:06:08 UTC
 
 void SetTimes(const std::filesystem::path& path, std::time_t modified, std::time_t accessed) {
-  const timespec times[2] = {{accessed, 0}, {modified, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  ASSERT_TRUE(platform::testing::SetFileTimes(path, modified, accessed));
 }
 
-std::time_t StatusChangeTime(const std::filesystem::path& path) {
-  struct stat status {};
-  EXPECT_EQ(::stat(path.c_str(), &status), 0);
-  return status.st_ctime;
+// What the writer records as the creation time: the status-change time on POSIX.
+std::time_t CreateTime(const std::filesystem::path& path) {
+  platform::File file;
+  EXPECT_TRUE(file.Open(path, platform::File::Mode::kRead));
+  const auto status = file.Status();
+  return status ? status->createTime : 0;
 }
 
 class ZipWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Local times equal UTC, so that the expected DOS and Unix times are fixed numbers.
-    setenv("TZ", "UTC", 1);
-    tzset();
+    platform::testing::UseUtcAsLocalTime();
     m_archive = m_folder / "out.zip";
   }
 
@@ -153,7 +153,7 @@ TEST_F(ZipWriterTest, EntriesFieldByField) {
     EXPECT_EQ(e.local.uncompressedSize, e.uncompressedSize);
     EXPECT_EQ(e.local.name, e.name);
 
-    const auto ctime = zip::ClampedUnixTime(StatusChangeTime(want.source));
+    const auto ctime = zip::ClampedUnixTime(CreateTime(want.source));
     ASSERT_EQ(e.local.extra.size(), 17u);
     EXPECT_EQ(Get16(e.local.extra, 0), 0x5455);
     EXPECT_EQ(Get16(e.local.extra, 2), 13);
