@@ -12,6 +12,7 @@
 #include "engine/working_folder.h"
 #include "platform/process.h"
 #include "platform/temp_folder.h"
+#include "platform/text.h"
 
 namespace cli {
 namespace fs = std::filesystem;
@@ -62,6 +63,22 @@ class PrivateWorkingFolder {
   fs::path path_;
 };
 
+// The destination as typed, created with its missing parents when it does not exist yet.
+bool EnsureOutputFolder(const std::string& folder, std::FILE* err) {
+  const fs::path path = platform::PathFromUtf8(folder);
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return true;
+  fs::create_directories(path, ec);
+  if (ec || !fs::is_directory(path)) {
+    if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+    std::fprintf(err, "dotm-repair: cannot create folder %s: %s\n", folder.c_str(),
+                 platform::ErrorText(ec).c_str());
+    return false;
+  }
+  std::fprintf(err, "dotm-repair: created folder %s\n", folder.c_str());
+  return true;
+}
+
 bool TimingsWanted() {
   const char* value = std::getenv("DOTM_REPAIR_TIMINGS");
   return value != nullptr && *value != '\0' && std::string(value) != "0";
@@ -74,6 +91,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
+  if (!EnsureOutputFolder(options.outputFolder, streams.err)) return kExitSomeFailed;
   std::string error;
   const auto privateFolder = platform::PrivateTempFolder(&error);
   if (!privateFolder) {

@@ -87,8 +87,9 @@ class CliProgramTest : public JobTest {
 };
 
 TEST_F(CliProgramTest, UsageErrorsExitWithTwo) {
+  WriteFile("a_file", "x");
   for (const char* arguments : {"", "--media", "--bogus x.dotm", "-x x.dotm", "x.dotm -o",
-                                "-o missing_dir x.dotm", "--output= x.dotm"}) {
+                                "-o a_file x.dotm", "--output= x.dotm"}) {
     SCOPED_TRACE(arguments);
     const auto result = Run(arguments);
     EXPECT_EQ(result.status, 2);
@@ -130,6 +131,26 @@ TEST_F(CliProgramTest, GoodPackageIsRepairedAndSaved) {
   for (const auto& entry : fs::recursive_directory_iterator(Root())) {
     EXPECT_EQ(entry.path().filename().string().find("DtmTmp"), std::string::npos) << entry.path();
   }
+}
+
+// As "unzip -d" does: a missing output folder is made, with its missing parents, and said so.
+TEST_F(CliProgramTest, MissingOutputFolderIsCreatedAndSaidSo) {
+  WriteFile("in/Report.dotm", testsupport::SampleTemplatePackage());
+  const auto result = Run("-o new/deeper in/Report.dotm");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err.substr(0, result.err.find('\n') + 1),
+            "dotm-repair: created folder new/deeper\n");
+  EXPECT_EQ(PartNamesOf(Root() / "new" / "deeper" / "ZARVEL_Report.dotm"), SamplePartNames());
+}
+
+TEST_F(CliProgramTest, OutputFolderThatCannotBeCreatedEndsTheRunWithOne) {
+  WriteFile("a_file", "x");
+  WriteFile("in/Report.dotm", testsupport::SampleTemplatePackage());
+  const auto result = Run("-o a_file/sub in/Report.dotm");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.rfind("dotm-repair: cannot create folder a_file/sub: ", 0), 0u)
+      << result.err;
+  EXPECT_TRUE(result.out.empty()) << "nothing repaired that could not be saved";
 }
 
 TEST_F(CliProgramTest, MissingFileExitsWithOne) {
