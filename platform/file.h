@@ -71,4 +71,9 @@ class File {
   std::intptr_t handle_ = kNoHandle;
 };
 
+// Copies the file from to the path to, replacing a file there; false on failure (see
+// LastErrorText). Unlike std::filesystem::copy_file with MinGW's C++ library, which takes any
+// two files on one drive for the same file, this works on every system.
+bool CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
 }  // namespace platform

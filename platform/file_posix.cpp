@@ -168,4 +168,12 @@ std::optional<FileStatus> File::Status() const {
                     .createTime = info.st_ctime};
 }
 
+bool CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::error_code ec;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+  if (!ec) return true;
+  detail::RecordFailure(ErrorText(ec));
+  return false;
+}
+
 }  // namespace platform

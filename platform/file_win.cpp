@@ -54,7 +54,11 @@ bool File::Open(const std::filesystem::path& path, Mode mode) {
   Close();
   const DWORD access = mode == Mode::kRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
   // A package being repaired may still be open in the word processor: let it keep writing.
-  const DWORD sharing = mode == Mode::kRead ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+  // FILE_SHARE_DELETE gives the POSIX behaviour the callers rely on: an open file can be
+  // removed or renamed (a part that failed half-way is removed before its handle closes).
+  const DWORD sharing =
+      (mode == Mode::kRead ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ) |
+      FILE_SHARE_DELETE;
   const HANDLE handle = ::CreateFileW(ExtendedLengthPath(path).c_str(), access, sharing, nullptr,
                                       Disposition(mode), FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -158,6 +162,14 @@ std::optional<FileStatus> File::Status() const {
       .modifyTime = UnixTime(info.ftLastWriteTime),
       .accessTime = UnixTime(info.ftLastAccessTime),
       .createTime = UnixTime(info.ftCreationTime)};
+}
+
+bool CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::CopyFileW(ExtendedLengthPath(from).c_str(), ExtendedLengthPath(to).c_str(), FALSE)) {
+    return true;
+  }
+  detail::RecordSystemError(static_cast<int>(::GetLastError()));
+  return false;
 }
 
 }  // namespace platform

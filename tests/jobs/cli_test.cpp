@@ -61,6 +61,15 @@ TEST(ConsoleViewTest, TracksSavedRowsFromTheLog) {
   std::fclose(sink);
 }
 
+// Standard streams on Windows are text streams: each "\n" reaches the file as "\r\n".
+std::string AsWritten(std::string text) {
+#ifdef _WIN32
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+    text.erase(at, 1);
+#endif
+  return text;
+}
+
 struct RunResult {
   int status = -1;
   std::string out, err;
@@ -80,8 +89,8 @@ class CliProgramTest : public JobTest {
     }
     RunResult result;
     result.status = platform::testing::RunProgram(DOTM_REPAIR_BINARY, words, Root(), out, err);
-    result.out = ReadText(out);
-    result.err = ReadText(err);
+    result.out = AsWritten(ReadText(out));
+    result.err = AsWritten(ReadText(err));
     return result;
   }
 };

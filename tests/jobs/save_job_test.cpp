@@ -197,7 +197,9 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
     view.rows.push_back({"/in/Report.dotm", 1, 1});
     if (c.fileFolder) FillFileFolder(FileFolder("/in/Report.dotm", 0));
     if (c.unencodableName)
-      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "\xE6\x96\x87.xml", Bytes{1, 2, 3});
+      WriteFile(
+          FileFolder("/in/Report.dotm", 0) / "word" / platform::PathFromUtf8("\xE6\x96\x87.xml"),
+          Bytes{1, 2, 3});
     RunSave(view);
 
     EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", c.saved), SaveEndLines()}));

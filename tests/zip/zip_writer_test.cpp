@@ -22,6 +22,14 @@ using zip_test::Get16;
 using zip_test::Get32;
 using zip_test::TestFolder;
 
+// Windows (and wine) move a file's last-read time when the writer opens it; POSIX systems
+// mounted with relatime keep it while it is not older than the last write.
+#ifdef _WIN32
+constexpr bool kLastReadTimeKept = false;
+#else
+constexpr bool kLastReadTimeKept = true;
+#endif
+
 constexpr std::time_t k2021 = 1614834368;  // 2021-03-04 05:06:08 UTC
 
 void SetTimes(const std::filesystem::path& path, std::time_t modified, std::time_t accessed) {
@@ -159,7 +167,9 @@ TEST_F(ZipWriterTest, EntriesFieldByField) {
     EXPECT_EQ(Get16(e.local.extra, 2), 13);
     EXPECT_EQ(e.local.extra[4], 0x07);
     EXPECT_EQ(Get32(e.local.extra, 5), static_cast<std::uint32_t>(k2021));
-    EXPECT_EQ(Get32(e.local.extra, 9), static_cast<std::uint32_t>(k2021));
+    if (kLastReadTimeKept) {
+      EXPECT_EQ(Get32(e.local.extra, 9), static_cast<std::uint32_t>(k2021));
+    }
     EXPECT_EQ(Get32(e.local.extra, 13), ctime);
     ASSERT_EQ(e.extra.size(), 9u);
     EXPECT_EQ(Get16(e.extra, 0), 0x5455);
@@ -245,11 +255,15 @@ TEST_F(ZipWriterTest, ClampedTimesAndReadOnlyAttributes) {
   ASSERT_EQ(archive.entries.size(), 3u);
   const auto& first = archive.entries[0];
   EXPECT_EQ(Get32(first.extra, 5), 73060u);  // 1970-01-01 20:17:40
-  EXPECT_EQ(Get32(first.local.extra, 9), 73060u);
+  if (kLastReadTimeKept) {
+    EXPECT_EQ(Get32(first.local.extra, 9), 73060u);
+  }
   EXPECT_EQ(first.dosDateTime, 0x00210000u) << "before 1980: 1980-01-01 00:00";
   const auto& second = archive.entries[1];
   EXPECT_EQ(Get32(second.extra, 5), 2145856089u);  // 2037-12-31 07:08:09
-  EXPECT_EQ(Get32(second.local.extra, 9), 2145856089u);
+  if (kLastReadTimeKept) {
+    EXPECT_EQ(Get32(second.local.extra, 9), 2145856089u);
+  }
   EXPECT_EQ(second.dosDateTime >> 16, (60u << 9) | (5u << 5) | 6u) << "2040-05-06";
   EXPECT_EQ(archive.entries[2].externalAttributes, 0x81000021u);
   EXPECT_EQ(zip::ExternalAttributes(true, true), 0x41800010u);
@@ -306,6 +320,7 @@ TEST(ZipWriterHandles, MissingOrForeignHandlesAreRefused) {
 
 // Independent readers accept what the writer makes.
 TEST_F(ZipWriterTest, ExternalReadersAcceptTheArchive) {
+  if (!platform::testing::HasPosixFileSystem()) GTEST_SKIP() << "unzip and python3 run on Linux";
   const bool unzip = std::filesystem::exists("/usr/bin/unzip");
   const bool python = std::system("python3 -c 'import zipfile' >/dev/null 2>&1") == 0;
   if (!unzip && !python) GTEST_SKIP() << "neither unzip nor python3 is available";
