@@ -1,6 +1,7 @@
 // dotm-repair: repairs damaged .dotm packages from the command line with the desktop
 // program's repair and save jobs.
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -9,7 +10,9 @@
 #include "platform/process.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  platform::UseUtf8Console();
+  const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+  const std::vector<std::string_view> args(arguments.begin(), arguments.end());
   const cli::CliOptions options = cli::ParseArguments(args);
   switch (options.action) {
     case cli::CliOptions::Action::kHelp:

@@ -162,6 +162,16 @@ TEST_F(CliProgramTest, OutputFolderThatCannotBeCreatedEndsTheRunWithOne) {
   EXPECT_TRUE(result.out.empty()) << "nothing repaired that could not be saved";
 }
 
+// The name arrives whole whatever its characters (on Windows from the wide command line).
+TEST_F(CliProgramTest, NameWithCharactersBeyondAsciiIsRepairedAndSaved) {
+  const std::string name = "R\xC3\xA9sum\xC3\xA9-\xE5\xA0\xB1\xE5\x91\x8A.dotm";
+  WriteFile(platform::PathFromUtf8(name), testsupport::SampleTemplatePackage());
+  const auto result = Run(name);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.rfind(name + " file is open....\n", 0), 0u) << result.out;
+  EXPECT_EQ(PartNamesOf(Root() / platform::PathFromUtf8("ZARVEL_" + name)), SamplePartNames());
+}
+
 TEST_F(CliProgramTest, MissingFileExitsWithOne) {
   WriteFile("Good.dotm", testsupport::SampleTemplatePackage());
   const auto result = Run("Good.dotm Missing.dotm");

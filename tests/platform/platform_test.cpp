@@ -98,13 +98,7 @@ class PrivateFolder : public ::testing::Test {
   static unsigned Mode(const fs::path& path) {
     return static_cast<unsigned>(fs::symlink_status(path).permissions() & fs::perms::mask);
   }
-  static bool HasPosixModes() {
-#ifdef _WIN32
-    return false;
-#else
-    return true;
-#endif
-  }
+  static bool HasPosixModes() { return platform::testing::HasPosixFileSystem(); }
   fs::path root_;
   std::optional<std::string> oldTemp_;
 };
