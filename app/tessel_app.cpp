@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 #include "app/main_frame.h"

@@ -15,9 +15,13 @@ CliOptions UsageError(std::string error) {
   return options;
 }
 
-bool IsFolder(const std::string& text) {
+// A folder, or nothing yet: a missing output folder is created when the run starts.
+bool CanBeOutputFolder(const std::string& text) {
+  if (text.empty()) return false;
   std::error_code ec;
-  return std::filesystem::is_directory(platform::PathFromUtf8(text), ec);
+  const auto status = std::filesystem::status(platform::PathFromUtf8(text), ec);
+  return std::filesystem::is_directory(status) ||
+         status.type() == std::filesystem::file_type::not_found;
 }
 
 }  // namespace
@@ -26,7 +30,8 @@ std::string_view UsageText() {
   return "Usage: dotm-repair [--media] [-o DIR] FILE...\n"
          "Repairs each damaged .dotm FILE and saves it as ZARVEL_<name> in DIR.\n"
          "\n"
-         "  -o, --output DIR  folder for the repaired files (default: the current folder)\n"
+         "  -o, --output DIR  folder for the repaired files (default: the current folder);\n"
+         "                    created when it does not exist\n"
          "  -m, --media       also copy each file's images into <name>_MediaContent in DIR\n"
          "  -h, --help        show this help and exit\n"
          "      --version     show the version and exit\n"
@@ -66,7 +71,7 @@ CliOptions ParseArguments(std::span<const std::string_view> args) {
     }
   }
   if (options.files.empty()) return UsageError("no FILE given");
-  if (!IsFolder(options.outputFolder)) {
+  if (!CanBeOutputFolder(options.outputFolder)) {
     return UsageError("output folder '" + options.outputFolder + "' is not a folder");
   }
   return options;

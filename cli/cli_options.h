@@ -26,7 +26,7 @@ struct CliOptions {
 };
 
 // Parses the arguments after the program name. "--" ends the options. The output folder must
-// be an existing folder; anything else is a usage error.
+// be a folder or not exist yet (RunRepairAndSave creates it); anything else is a usage error.
 CliOptions ParseArguments(std::span<const std::string_view> args);
 
 std::string_view UsageText();

@@ -1,22 +1,18 @@
 // dotm-repair: repairs damaged .dotm packages from the command line with the desktop
 // program's repair and save jobs.
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/repair_run.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
+#include "platform/process.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  platform::UseUtf8Console();
+  const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+  const std::vector<std::string_view> args(arguments.begin(), arguments.end());
   const cli::CliOptions options = cli::ParseArguments(args);
   switch (options.action) {
     case cli::CliOptions::Action::kHelp:
@@ -34,7 +30,7 @@ int main(int argc, char** argv) {
   }
   const cli::ConsoleStreams streams{.out = stdout,
                                     .err = stderr,
-                                    .colour = isatty(fileno(stdout)) != 0,
-                                    .progress = isatty(fileno(stderr)) != 0};
+                                    .colour = platform::IsTerminal(stdout),
+                                    .progress = platform::IsTerminal(stderr)};
   return cli::RunRepairAndSave(options, streams);
 }

@@ -10,13 +10,9 @@
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
 #include "engine/working_folder.h"
+#include "platform/process.h"
 #include "platform/temp_folder.h"
-
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/text.h"
 
 namespace cli {
 namespace fs = std::filesystem;
@@ -67,12 +63,20 @@ class PrivateWorkingFolder {
   fs::path path_;
 };
 
-long ProcessId() {
-#ifdef _WIN32
-  return static_cast<long>(_getpid());
-#else
-  return static_cast<long>(::getpid());
-#endif
+// The destination as typed, created with its missing parents when it does not exist yet.
+bool EnsureOutputFolder(const std::string& folder, std::FILE* err) {
+  const fs::path path = platform::PathFromUtf8(folder);
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return true;
+  fs::create_directories(path, ec);
+  if (ec || !fs::is_directory(path)) {
+    if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+    std::fprintf(err, "dotm-repair: cannot create folder %s: %s\n", folder.c_str(),
+                 platform::ErrorText(ec).c_str());
+    return false;
+  }
+  std::fprintf(err, "dotm-repair: created folder %s\n", folder.c_str());
+  return true;
 }
 
 bool TimingsWanted() {
@@ -87,13 +91,15 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
+  if (!EnsureOutputFolder(options.outputFolder, streams.err)) return kExitSomeFailed;
   std::string error;
   const auto privateFolder = platform::PrivateTempFolder(&error);
   if (!privateFolder) {
     std::fprintf(streams.err, "dotm-repair: no private temporary folder: %s\n", error.c_str());
     return kExitSomeFailed;
   }
-  PrivateWorkingFolder working(*privateFolder / ("DtmTmp-cli-" + std::to_string(ProcessId())));
+  PrivateWorkingFolder working(*privateFolder /
+                               ("DtmTmp-cli-" + std::to_string(platform::ProcessId())));
   std::atomic<int> running{0};
   ConsoleView view(options.files, options.outputFolder, options.extractMedia, streams);
   const engine::JobThreadParam param{

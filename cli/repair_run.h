@@ -6,8 +6,9 @@
 
 namespace cli {
 
-// Runs the repair job and then the save job over options.files, with a private working folder
-// of its own that is removed at the end. Returns kExitAllSaved or kExitSomeFailed.
+// Creates the output folder when it does not exist (saying so on streams.err, as "unzip -d"
+// does), then runs the repair job and the save job over options.files, with a private working
+// folder of its own that is removed at the end. Returns kExitAllSaved or kExitSomeFailed.
 int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams);
 
 }  // namespace cli

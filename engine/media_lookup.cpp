@@ -6,6 +6,7 @@
 
 #include "engine/job_view.h"
 #include "engine/working_folder.h"
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace engine {
@@ -105,8 +106,7 @@ MediaCount CopyMediaFiles(const fs::path& folder, const fs::path& mediaFolder) {
     std::error_code ec;
     // A link planted under the image's name would redirect the copy elsewhere: leave it alone.
     if (fs::symlink_status(target, ec).type() == fs::file_type::symlink) return false;
-    fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing, ec);
-    if (!ec) ++count.copied;
+    if (platform::CopyFileReplacing(entry.path(), target)) ++count.copied;
     return false;  // every image is wanted, the walk goes on
   };
   WalkFolder(folder, visit);

@@ -6,7 +6,6 @@
 
 #include "engine/working_folder.h"
 #include "platform/file.h"
-#include "platform/file_permissions.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "zip/folder_packer.h"
@@ -97,7 +96,7 @@ SaveResult SavePackage(const fs::path& fileFolder, const fs::path& target) {
   // The temporary file was made owner-only; the saved package gets what any new file of the
   // user's would get. Should the system refuse, the package stays owner-only, which loses
   // nothing.
-  platform::GiveUsualPermissions(created->file);
+  created->file.GiveUsualPermissions();
 
   // The packer writes into the file exactly as it was created: reopening it by name would
   // follow whatever stands under that name by then.

@@ -1,7 +1,6 @@
 #include "engine/part_extraction.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <map>
 #include <memory>
@@ -120,16 +119,16 @@ struct PartFolders {
 bool MakeFolderLevel(JobView& view, const fs::path& level, bool& stopDescending) {
   std::error_code ec;
   const auto status = fs::symlink_status(level, ec);
-  int error = 0;
+  std::error_code error;
   if (fs::is_symlink(status)) {
-    error = ELOOP;
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
     stopDescending = true;
   } else if (fs::exists(status)) {
     if (fs::is_directory(status)) return true;
-    error = ENOTDIR;
+    error = std::make_error_code(std::errc::not_a_directory);
     stopDescending = true;
   } else if (!fs::create_directory(level, ec) && ec) {
-    error = ec.value();
+    error = ec;
   } else {
     return true;
   }

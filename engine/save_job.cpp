@@ -21,16 +21,8 @@ bool IsExistingFolder(const std::string& text) {
   return fs::is_directory(platform::PathFromUtf8(text), ec);
 }
 
-bool EndsWithSeparator(std::string_view text) {
-#ifdef _WIN32
-  return text.ends_with('\\') || text.ends_with('/');
-#else
-  return text.ends_with('/');
-#endif
-}
-
 std::string WithTrailingSeparator(std::string text) {
-  if (!EndsWithSeparator(text)) text += static_cast<char>(fs::path::preferred_separator);
+  if (!platform::EndsWithSeparator(text)) text += static_cast<char>(fs::path::preferred_separator);
   return text;
 }
 

@@ -12,7 +12,9 @@
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
 #include "fuzz/fuzz_scratch.h"
+#include "platform/environment.h"
 #include "platform/file.h"
+#include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "tests/support/recording_view.h"
 
@@ -28,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::create_directories(temp);
   fs::create_directories(destination);
   // The jobs keep their temporary files in the user's temporary folder: make that ours.
-  ::setenv("TMPDIR", temp.c_str(), 1);
+  platform::SetEnvironmentValue(platform::TempFolderVariable(), platform::Utf8FromPath(temp));
 
   testsupport::RecordingView view({package.string()});
   view.destination = destination.string() + "/";

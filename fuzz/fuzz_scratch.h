@@ -33,9 +33,9 @@ inline const std::filesystem::path& BaseFolder() {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string pattern = (BaseFolder() / "engine-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) Fail("cannot create a scratch folder");
-    path_ = pattern;
+    auto folder = platform::CreateUniqueFolder(BaseFolder(), "engine-fuzz-");
+    if (!folder) Fail("cannot create a scratch folder");
+    path_ = *folder;
   }
   ~ScratchFolder() {
     std::error_code ec;

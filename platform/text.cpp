@@ -106,45 +106,4 @@ std::optional<std::string> BytesFromWide(std::wstring_view wide) {
   return out;
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-#ifdef _WIN32
-  return std::filesystem::path(WideFromUtf8(utf8));
-#else
-  return std::filesystem::path(std::string(utf8));
-#endif
-}
-
-std::filesystem::path PathFromWide(std::wstring_view wide) {
-#ifdef _WIN32
-  return std::filesystem::path(std::wstring(wide));
-#else
-  return std::filesystem::path(Utf8FromWide(wide));
-#endif
-}
-
-std::string Utf8FromPath(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return Utf8FromWide(path.native());
-#else
-  return path.native();
-#endif
-}
-
-std::wstring WideFromPath(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return path.native();
-#else
-  return WideFromUtf8(path.native());
-#endif
-}
-
-std::string_view FileNamePart(std::string_view path) {
-#ifdef _WIN32
-  const size_t cut = path.find_last_of("\\/");
-#else
-  const size_t cut = path.rfind('/');
-#endif
-  return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
 }  // namespace platform

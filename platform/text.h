@@ -19,7 +19,8 @@ std::wstring WideFromBytes(std::string_view bytes);
 // The inverse; nothing when a character lies above U+00FF.
 std::optional<std::string> BytesFromWide(std::wstring_view wide);
 
-// Paths from and to the texts above, in the file system's own encoding (UTF-8 here).
+// Paths from and to the texts above, in the file system's own encoding (UTF-8 here, UTF-16
+// on Windows).
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::filesystem::path PathFromWide(std::wstring_view wide);
 std::string Utf8FromPath(const std::filesystem::path& path);
@@ -28,5 +29,7 @@ std::wstring WideFromPath(const std::filesystem::path& path);
 // The file-name part of a listed path: everything after its last separator ('/' here; '\\'
 // and '/' on Windows); the whole text when it has none.
 std::string_view FileNamePart(std::string_view path);
+// True when a typed path ends with a separator ('/' here; '\\' or '/' on Windows).
+bool EndsWithSeparator(std::string_view path);
 
 }  // namespace platform

@@ -1,8 +1,8 @@
 #include "zip/source_info.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+
+#include "platform/local_time.h"
 
 namespace zip {
 namespace {
@@ -20,7 +20,7 @@ constexpr std::uint32_t kDosLatest =
     (((2107 - 1980) << 9 | 12 << 5 | 31) << 16) | (23 << 11 | 59 << 5 | 29);
 
 bool LocalFields(std::time_t moment, std::tm& fields) {
-  return localtime_r(&moment, &fields) != nullptr;
+  return platform::LocalTime(moment, fields);
 }
 
 }  // namespace
@@ -69,17 +69,15 @@ std::uint32_t ClampedUnixTime(std::time_t moment) {
 }
 
 std::optional<SourceInfo> ReadSourceInfo(const platform::File& file) {
-  struct stat status {};
-  if (!file.IsOpen() || ::fstat(file.NativeHandle(), &status) != 0) return std::nullopt;
+  const auto status = file.Status();
+  if (!status) return std::nullopt;
   SourceInfo info;
-  info.externalAttributes =
-      ExternalAttributes(S_ISDIR(status.st_mode), (status.st_mode & S_IWUSR) != 0);
-  info.dosDateTime = DosDateTime(status.st_mtime);
-  info.modifyTime = ClampedUnixTime(status.st_mtime);
-  info.accessTime = ClampedUnixTime(status.st_atime);
-  // POSIX keeps no creation time; the status-change time stands in for it.
-  info.createTime = ClampedUnixTime(status.st_ctime);
-  info.size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+  info.externalAttributes = ExternalAttributes(status->isDirectory, status->ownerCanWrite);
+  info.dosDateTime = DosDateTime(status->modifyTime);
+  info.modifyTime = ClampedUnixTime(status->modifyTime);
+  info.accessTime = ClampedUnixTime(status->accessTime);
+  info.createTime = ClampedUnixTime(status->createTime);
+  info.size = status->size;
   return info;
 }
 

@@ -7,7 +7,6 @@
 #include <zlib.h>
 
 #include <atomic>
-#include <cerrno>
 
 #include "engine/job_texts.h"
 #include "platform/file.h"
@@ -222,7 +221,9 @@ TEST_F(ScannerTest, MissingFileShowsTheSystemTextAndLogsNothing) {
   EXPECT_FALSE(engine::ScanPackage(Param(), (folder_.Path() / "absent.dotm").string(), list));
   const auto messages = view_.Messages();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, platform::ErrorText(ENOENT));
+  platform::File absent;
+  EXPECT_FALSE(absent.Open(folder_.Path() / "absent.dotm", platform::File::Mode::kRead));
+  EXPECT_EQ(messages[0].text, platform::LastErrorText());
   EXPECT_EQ(messages[0].caption, "Brenvik Viva Zadado");
   EXPECT_EQ(messages[0].style, 0x40u);
   EXPECT_TRUE(view_.Log().empty());

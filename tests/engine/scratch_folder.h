@@ -1,8 +1,6 @@
 // A private temporary folder per test, removed with everything in it afterwards.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -14,8 +12,8 @@ namespace enginetest {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string pattern = (platform::SystemTempFolder() / "engine-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    auto folder = platform::CreateUniqueFolder(platform::SystemTempFolder(), "engine-test-");
+    if (folder) path_ = *folder;
   }
   ~ScratchFolder() {
     std::error_code ec;

@@ -15,7 +15,10 @@
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
 #include "engine/working_folder.h"
+#include "platform/environment.h"
+#include "platform/process.h"
 #include "platform/temp_folder.h"
+#include "platform/text.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/zip_parse.h"
@@ -65,16 +68,20 @@ const fs::path& BaseTempFolder() {
   return base;
 }
 
+void SetTempFolder(const fs::path& folder) {
+  platform::SetEnvironmentValue(platform::TempFolderVariable(), platform::Utf8FromPath(folder));
+}
+
 class RealPackages : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    root_ = BaseTempFolder() / ("real-packages-" + std::to_string(::getpid()) + "-" +
+    root_ = BaseTempFolder() / ("real-packages-" + std::to_string(platform::ProcessId()) + "-" +
                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_ / "tmp");
     fs::create_directories(root_ / "in");
     fs::create_directories(root_ / "out");
-    ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+    SetTempFolder(root_ / "tmp");
     original_ = ReadFileBytes(fs::path(TEST_DATA_DIR) / (std::string(GetParam()) + ".dotm"));
     auto members = ReadMembers(original_);
     ASSERT_TRUE(members.has_value()) << "the sample package must be intact";
@@ -82,7 +89,7 @@ class RealPackages : public ::testing::TestWithParam<const char*> {
   }
 
   void TearDown() override {
-    ::setenv("TMPDIR", BaseTempFolder().c_str(), 1);
+    SetTempFolder(BaseTempFolder());
     std::error_code ec;
     fs::remove_all(root_, ec);
   }
@@ -247,11 +254,11 @@ INSTANTIATE_TEST_SUITE_P(Samples, RealPackages, ::testing::Values("report", "let
 
 TEST(DamagedSamples, CommittedDamagedSamplesAreRepaired) {
   const fs::path root =
-      fs::temp_directory_path() / ("damaged-samples-" + std::to_string(::getpid()));
+      fs::temp_directory_path() / ("damaged-samples-" + std::to_string(platform::ProcessId()));
   fs::remove_all(root);
   fs::create_directories(root / "tmp");
   fs::create_directories(root / "out");
-  ::setenv("TMPDIR", (root / "tmp").c_str(), 1);
+  SetTempFolder(root / "tmp");
   testsupport::RecordingView view({std::string(TEST_DATA_DIR) + "/report-damaged.dotm",
                                    std::string(TEST_DATA_DIR) + "/letter-damaged.dotm"});
   view.destination = (root / "out").string();
@@ -269,7 +276,7 @@ TEST(DamagedSamples, CommittedDamagedSamplesAreRepaired) {
     EXPECT_TRUE(saved->count("word/document.xml")) << name;
   }
   EXPECT_TRUE(fs::exists(root / "out" / "report-damaged.dotm_MediaContent" / "image1.png"));
-  ::setenv("TMPDIR", BaseTempFolder().c_str(), 1);
+  SetTempFolder(BaseTempFolder());
   fs::remove_all(root);
 }
 

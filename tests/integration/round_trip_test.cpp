@@ -1,8 +1,6 @@
 // Write, then read back: a folder tree packed by our writer and scanned and extracted by our own
 // scanner gives the same tree, names byte for byte.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +10,7 @@
 
 #include "engine/package_scanner.h"
 #include "engine/part_extraction.h"
+#include "platform/process.h"
 #include "platform/text.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/recording_view.h"
@@ -34,7 +33,7 @@ std::map<std::string, Bytes> ReadTree(const fs::path& folder) {
 
 TEST(RoundTrip, PackedTreeScansBackToTheSameTree) {
   const fs::path root =
-      fs::path(::testing::TempDir()) / ("round-trip-" + std::to_string(::getpid()));
+      fs::path(::testing::TempDir()) / ("round-trip-" + std::to_string(platform::ProcessId()));
   fs::remove_all(root);
   const fs::path tree = root / "tree";
   fs::create_directories(tree / "word" / "media");

@@ -5,6 +5,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
+#include "platform/test_helpers.h"
 #include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
@@ -93,6 +94,15 @@ TEST(ConsoleViewTest, ExitStatusComesFromRowResults) {
   std::fclose(sink);
 }
 
+// Standard streams on Windows are text streams: each "\n" reaches the file as "\r\n".
+std::string AsWritten(std::string text) {
+#ifdef _WIN32
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+    text.erase(at, 1);
+#endif
+  return text;
+}
+
 struct RunResult {
   int status = -1;
   std::string out, err;
@@ -100,23 +110,28 @@ struct RunResult {
 
 class CliProgramTest : public JobTest {
  protected:
+  // Runs the program in Root() with arguments split at spaces.
   RunResult Run(const std::string& arguments) {
     const fs::path out = Root() / "stdout.txt";
     const fs::path err = Root() / "stderr.txt";
-    const std::string command = "cd '" + Root().string() + "' && '" DOTM_REPAIR_BINARY "' " +
-                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    std::vector<std::string> words;
+    for (std::size_t start = 0; start < arguments.size();) {
+      const std::size_t end = std::min(arguments.find(' ', start), arguments.size());
+      if (end > start) words.push_back(arguments.substr(start, end - start));
+      start = end + 1;
+    }
     RunResult result;
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = ReadText(out);
-    result.err = ReadText(err);
+    result.status = platform::testing::RunProgram(DOTM_REPAIR_BINARY, words, Root(), out, err);
+    result.out = AsWritten(ReadText(out));
+    result.err = AsWritten(ReadText(err));
     return result;
   }
 };
 
 TEST_F(CliProgramTest, UsageErrorsExitWithTwo) {
+  WriteFile("a_file", "x");
   for (const char* arguments : {"", "--media", "--bogus x.dotm", "-x x.dotm", "x.dotm -o",
-                                "-o missing_dir x.dotm", "--output= x.dotm"}) {
+                                "-o a_file x.dotm", "--output= x.dotm"}) {
     SCOPED_TRACE(arguments);
     const auto result = Run(arguments);
     EXPECT_EQ(result.status, 2);
@@ -180,11 +195,43 @@ TEST_F(CliProgramTest, PackageWithACutPartExitsWithThree) {
   EXPECT_TRUE(fs::is_regular_file(Root() / "ZARVEL_Good.dotm"));
 }
 
+// As "unzip -d" does: a missing output folder is made, with its missing parents, and said so.
+TEST_F(CliProgramTest, MissingOutputFolderIsCreatedAndSaidSo) {
+  WriteFile("in/Report.dotm", testsupport::SampleTemplatePackage());
+  const auto result = Run("-o new/deeper in/Report.dotm");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err.substr(0, result.err.find('\n') + 1),
+            "dotm-repair: created folder new/deeper\n");
+  EXPECT_EQ(PartNamesOf(Root() / "new" / "deeper" / "ZARVEL_Report.dotm"), SamplePartNames());
+}
+
+TEST_F(CliProgramTest, OutputFolderThatCannotBeCreatedEndsTheRunWithOne) {
+  WriteFile("a_file", "x");
+  WriteFile("in/Report.dotm", testsupport::SampleTemplatePackage());
+  const auto result = Run("-o a_file/sub in/Report.dotm");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.rfind("dotm-repair: cannot create folder a_file/sub: ", 0), 0u)
+      << result.err;
+  EXPECT_TRUE(result.out.empty()) << "nothing repaired that could not be saved";
+}
+
+// The name arrives whole whatever its characters (on Windows from the wide command line).
+TEST_F(CliProgramTest, NameWithCharactersBeyondAsciiIsRepairedAndSaved) {
+  const std::string name = "R\xC3\xA9sum\xC3\xA9-\xE5\xA0\xB1\xE5\x91\x8A.dotm";
+  WriteFile(platform::PathFromUtf8(name), testsupport::SampleTemplatePackage());
+  const auto result = Run(name);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.rfind(name + " file is open....\n", 0), 0u) << result.out;
+  EXPECT_EQ(PartNamesOf(Root() / platform::PathFromUtf8("ZARVEL_" + name)), SamplePartNames());
+}
+
 TEST_F(CliProgramTest, MissingFileExitsWithOne) {
   WriteFile("Good.dotm", testsupport::SampleTemplatePackage());
   const auto result = Run("Good.dotm Missing.dotm");
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("No such file or directory"), std::string::npos);
+  platform::File missing;
+  EXPECT_FALSE(missing.Open(Root() / "Missing.dotm", platform::File::Mode::kRead));
+  EXPECT_NE(result.err.find(platform::LastErrorText()), std::string::npos) << result.err;
   EXPECT_NE(result.out.find("Missing.dotm extraction of file failed....\n"), std::string::npos);
   EXPECT_NE(result.out.find("Missing.dotm cannot be saved,as it is not Repaired.\n"),
             std::string::npos);

@@ -19,6 +19,8 @@
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
 #include "engine/working_folder.h"
+#include "platform/environment.h"
+#include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/recording_view.h"
@@ -39,17 +41,17 @@ inline const std::string kUnderscores(64, '_');
 class JobTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "jobs_test_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    if (const char* old = std::getenv("TMPDIR")) oldTmpDir_ = old;
-    ::setenv("TMPDIR", root_.c_str(), 1);
+    const auto folder = platform::CreateUniqueFolder(platform::SystemTempFolder(), "jobs_test_");
+    ASSERT_TRUE(folder.has_value()) << platform::LastErrorText();
+    root_ = *folder;
+    oldTmpDir_ = platform::EnvironmentValue(platform::TempFolderVariable());
+    platform::SetEnvironmentValue(platform::TempFolderVariable(), platform::Utf8FromPath(root_));
   }
   void TearDown() override {
     if (oldTmpDir_) {
-      ::setenv("TMPDIR", oldTmpDir_->c_str(), 1);
+      platform::SetEnvironmentValue(platform::TempFolderVariable(), *oldTmpDir_);
     } else {
-      ::unsetenv("TMPDIR");
+      platform::UnsetEnvironmentValue(platform::TempFolderVariable());
     }
     std::error_code ec;
     fs::remove_all(root_, ec);

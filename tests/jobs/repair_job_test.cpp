@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
+
 #include "engine/job_texts.h"
+#include "platform/file.h"
+#include "platform/test_helpers.h"
 #include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
@@ -74,11 +80,47 @@ TEST_F(RepairJobTest, PackageThatCannotBeOpenedIsLoggedAndKeepsItsRowState) {
   EXPECT_EQ(view.Log(),
             Concat({{{missing + " extraction of file failed....\r\n", kBlack}}, RepairEndLines()}));
   ASSERT_EQ(view.Messages().size(), 1u);
-  EXPECT_EQ(view.Messages()[0].text, "No such file or directory");
+  platform::File file;
+  EXPECT_FALSE(file.Open(missing, platform::File::Mode::kRead));
+  EXPECT_EQ(view.Messages()[0].text, platform::LastErrorText());
   EXPECT_EQ(view.Messages()[0].caption, "Brenvik Viva Zadado");
   EXPECT_EQ(view.Messages()[0].style, 0x40u);
   EXPECT_EQ(view.rows[0].data, 1);
   EXPECT_EQ(view.rows[0].image, 1);
+}
+
+// A FIFO among the inputs used to block the job for ever in the open, where Stop cannot reach.
+// The job runs on a detached thread, so that a regression fails here rather than hanging.
+TEST_F(RepairJobTest, FifoAmongTheInputsIsNotRepairedAndTheNextFileIs) {
+  const fs::path fifo = Root() / "in" / "Pipe.dotm";
+  fs::create_directories(fifo.parent_path());
+  std::string why;
+  if (!platform::testing::CreateFifo(fifo, &why)) GTEST_SKIP() << why;
+  const std::string good = Package("in/Report.dotm");
+  auto view = std::make_shared<RecordingView>(std::vector<std::string>{fifo.string(), good});
+  auto running = std::make_shared<std::atomic<int>>(0);
+  auto param = std::make_shared<engine::JobThreadParam>(
+      engine::JobThreadParam{.pView = view.get(),
+                             .pJobRunning = running.get(),
+                             .workingFolder = engine::GetWorkingFolder()});
+  engine::PrepareRepairJob(*param);
+  auto finished = std::make_shared<std::promise<void>>();
+  std::future<void> done = finished->get_future();
+  std::thread([view, running, param, finished] {
+    engine::RepairWorker(param.get());
+    finished->set_value();
+  }).detach();
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+      << "the repair job blocked on a FIFO";
+
+  EXPECT_EQ(view->Log(), Concat({{{fifo.string() + " extraction of file failed....\r\n", kBlack}},
+                                 RepairedLines(good),
+                                 RepairEndLines()}));
+  ASSERT_EQ(view->Messages().size(), 1u);
+  EXPECT_EQ(view->Messages()[0].text, "not a regular file");
+  EXPECT_EQ(view->rows[0].data, engine::kRowNotRepaired);
+  EXPECT_EQ(view->rows[1].data, engine::kRowRepaired);
+  EXPECT_TRUE(fs::is_fifo(fifo)) << "the input is left as it was";
 }
 
 // Nothing recoverable in the file: reporting "Repaired" would let the save job write a package

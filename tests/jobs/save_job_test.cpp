@@ -1,16 +1,14 @@
 #include "engine/save_job.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <functional>
 
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
 #include "engine/save_summary.h"
+#include "platform/file.h"
+#include "platform/test_helpers.h"
 #include "tests/jobs/job_test_fixture.h"
 #include "tests/support/zip_parse.h"
 
@@ -217,20 +215,23 @@ TEST_F(SaveJobTest, MediaFolderThatIsNotOursIsKept) {
 // A folder this process cannot create files in: a read-only folder below root for a user, and
 // for root (who may write anywhere else) the kernel's own /sys, which is only probed.
 std::optional<fs::path> UnwritableFolder(const fs::path& root) {
-  if (::geteuid() != 0) {
+  if (!platform::testing::HasPosixFileSystem()) return std::nullopt;
+  if (!platform::testing::IsSuperUser()) {
     const fs::path locked = root / "locked";
     fs::create_directories(locked);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
     return locked;
   }
   const fs::path probe = "/sys/brenvik-probe";
-  const int fd = ::open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0600);
-  if (fd >= 0) {
-    ::close(fd);
-    ::unlink(probe.c_str());
+  platform::File file;
+  if (file.Open(probe, platform::File::Mode::kCreateNew)) {
+    file.Close();
+    std::error_code ec;
+    fs::remove(probe, ec);
     return std::nullopt;
   }
-  return errno == EACCES ? std::optional<fs::path>("/sys") : std::nullopt;
+  return platform::LastErrorText() == "Permission denied" ? std::optional<fs::path>("/sys")
+                                                          : std::nullopt;
 }
 
 // Nothing saved: the log, the message and the instruction line say so, and why.
@@ -424,8 +425,10 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
     view.rows.push_back({"/in/Report.dotm", 1, 1});
     if (c.fileFolder) FillFileFolder(FileFolder("/in/Report.dotm", 0));
     if (c.unreadablePart) {
-      ASSERT_EQ(::mkfifo((FileFolder("/in/Report.dotm", 0) / "word" / "pipe.xml").c_str(), 0600),
-                0);
+      std::string why;
+      if (!platform::testing::CreateFifo(FileFolder("/in/Report.dotm", 0) / "word" / "pipe.xml",
+                                         &why))
+        GTEST_SKIP() << why;
     }
     RunSave(view);
 
@@ -477,7 +480,8 @@ TEST_F(SaveJobTest, PartWithAnUnfitNameIsLeftOutAndTheRestSaved) {
 
 // The saved package gets the permissions any new file of the user's would get.
 TEST_F(SaveJobTest, SavedPackageFollowsTheUmask) {
-  for (const mode_t mask : {mode_t{022}, mode_t{027}, mode_t{002}, mode_t{077}}) {
+  if (!platform::testing::HasPosixFileSystem()) GTEST_SKIP() << "no POSIX modes here";
+  for (const unsigned mask : {022u, 027u, 002u, 077u}) {
     SCOPED_TRACE(mask);
     engine::RemoveFolderTree(engine::GetWorkingFolder());
     const fs::path destination = Root() / ("umask" + std::to_string(mask));
@@ -485,12 +489,11 @@ TEST_F(SaveJobTest, SavedPackageFollowsTheUmask) {
     RecordingView view;
     SaveTo(view, destination);
     AddRepairedRow(view, "/in/Report.dotm");
-    const mode_t previous = ::umask(mask);
+    const unsigned previous = platform::testing::SetUmask(mask);
     RunSave(view);
-    ::umask(previous);
-    struct stat info {};
-    ASSERT_EQ(::stat((destination / "ZARVEL_Report.dotm").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+    platform::testing::SetUmask(previous);
+    const auto perms = fs::status(destination / "ZARVEL_Report.dotm").permissions();
+    EXPECT_EQ(static_cast<unsigned>(perms) & 0777u, 0666u & ~mask);
   }
 }
 

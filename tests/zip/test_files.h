@@ -2,14 +2,13 @@
 // writes; reads, deflate and archive parsing come from the shared test support.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "platform/temp_folder.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/zip_parse.h"
 
@@ -22,9 +21,9 @@ using testsupport::ReadFileBytes;
 class TestFolder {
  public:
   TestFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zip-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
+    auto folder = platform::CreateUniqueFolder(platform::SystemTempFolder(), "zip-test-");
+    if (!folder) throw std::runtime_error("no temporary folder: " + platform::LastErrorText());
+    m_path = *folder;
   }
   ~TestFolder() {
     namespace fs = std::filesystem;

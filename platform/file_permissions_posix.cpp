@@ -1,17 +1,15 @@
-#include "platform/file_permissions.h"
-
-#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
-#endif
+
+#include "platform/file.h"
 
 namespace platform {
-
-#ifndef _WIN32
 namespace {
 
 // Linux tells the umask in /proc/self/status without changing it.
@@ -42,18 +40,15 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
-bool GiveUsualPermissions(File& file) {
-  if (!file.IsOpen()) return false;
+bool File::GiveUsualPermissions() {
+  if (handle_ == kNoHandle) {
+    detail::RecordSystemError(EBADF);
+    return false;
+  }
   const mode_t mode = static_cast<mode_t>(0666) & ~CurrentUmask();
-  return ::fchmod(file.NativeHandle(), mode) == 0;
+  if (::fchmod(static_cast<int>(handle_), mode) == 0) return true;
+  detail::RecordSystemError(errno);
+  return false;
 }
-
-#else
-
-bool GiveUsualPermissions(File& file) {
-  return file.IsOpen();
-}
-
-#endif
 
 }  // namespace platform
