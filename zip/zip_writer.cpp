@@ -388,7 +388,7 @@ ZipHandlePtr ZipWriterCreate(platform::File output, std::uint32_t* result) {
     return nullptr;
   }
   // Local times of the sources are taken from the time-zone rules in force now.
-  tzset();
+  ReloadTimeZone();
   auto writer = std::make_unique<ZipWriter>();
   writer->output = std::move(output);
   auto handle = std::make_unique<ZipHandle>();
