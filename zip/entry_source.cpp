@@ -2,14 +2,19 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 namespace zip {
 
-EntrySource::EntrySource(platform::File& file, std::span<std::byte> buffer)
-    : m_file(file), m_buffer(buffer) {}
+EntrySource::EntrySource(platform::File& file, std::span<std::byte> buffer, std::uint64_t failAfter)
+    : m_file(file), m_buffer(buffer), m_nFailAfter(failAfter) {}
 
 std::span<const std::byte> EntrySource::NextPiece() {
   if (m_bEnded) return {};
-  const std::int64_t got = m_file.Read(m_buffer);
+  const std::uint64_t allowed = m_nFailAfter - std::min(m_nFailAfter, m_nBytesRead);
+  const std::int64_t got =
+      allowed == 0 ? -1
+                   : m_file.Read(m_buffer.first(std::min<std::uint64_t>(m_buffer.size(), allowed)));
   if (got <= 0) {
     // A read error ends the source like the end of the file: the entry then describes
     // exactly the bytes read so far.

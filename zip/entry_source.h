@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "platform/file.h"
@@ -14,7 +15,9 @@ namespace zip {
 class EntrySource final : public DeflateSource {
  public:
   // Reads from file (positioned at its first byte) into buffer, which must outlive the source.
-  EntrySource(platform::File& file, std::span<std::byte> buffer);
+  // Reads fail once failAfter bytes have been read (tests stand in for a failing disk so).
+  EntrySource(platform::File& file, std::span<std::byte> buffer,
+              std::uint64_t failAfter = std::numeric_limits<std::uint64_t>::max());
 
   // The next piece, empty at the end of the file or after a failing read.
   std::span<const std::byte> NextPiece() override;
@@ -27,6 +30,7 @@ class EntrySource final : public DeflateSource {
   std::span<std::byte> m_buffer;
   std::uint32_t m_nCrc = 0;
   std::uint64_t m_nBytesRead = 0;
+  std::uint64_t m_nFailAfter;
   bool m_bEnded = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/file.h"
 #include "platform/text.h"
+#include "zip/deflate_threads.h"
 
 namespace zip {
 namespace {
@@ -14,6 +15,8 @@ bool IsSeparator(wchar_t c) {
 }
 
 }  // namespace
+
+FolderPacker::FolderPacker() : m_nThreads(DeflateThreadCount()) {}
 
 std::uint32_t FolderPacker::PackFolder(const std::filesystem::path& folder,
                                        const std::filesystem::path& archivePath) {
@@ -31,12 +34,17 @@ std::uint32_t FolderPacker::PackInto(const std::filesystem::path& folder, ZipHan
   m_nRootLength = platform::WideFromPath(folder).size();
   if (!handle) return kZipBadArgument;
   m_archivePath = archivePath;
-  AddFolderFiles(folder, handle.get());
+  // The walk only names files; their content is read when they are added, so the archive holds
+  // what the files hold then, as when each was added the moment it was found.
+  std::vector<Found> found;
+  FindFolderFiles(folder, found);
   m_archivePath.clear();
+  AddFoundFiles(found, handle.get());
   return ZipWriterClose(std::move(handle));
 }
 
-void FolderPacker::AddFolderFiles(const std::filesystem::path& folder, ZipHandle* handle) {
+void FolderPacker::FindFolderFiles(const std::filesystem::path& folder,
+                                   std::vector<Found>& found) const {
   std::error_code error;
   std::filesystem::directory_iterator item(folder, error);
   const std::filesystem::directory_iterator end;
@@ -47,30 +55,39 @@ void FolderPacker::AddFolderFiles(const std::filesystem::path& folder, ZipHandle
     // files from elsewhere into the package.
     if (statusError || std::filesystem::is_symlink(status)) continue;
     if (std::filesystem::is_directory(status)) {
-      AddFolderFiles(item->path(), handle);
+      FindFolderFiles(item->path(), found);
       continue;
     }
-    AddOneFile(item->path(), std::filesystem::is_regular_file(status), handle);
+    // The archive being written may lie inside the folder; it must not swallow itself.
+    std::error_code sameError;
+    if (!m_archivePath.empty() &&
+        std::filesystem::equivalent(item->path(), m_archivePath, sameError)) {
+      continue;
+    }
+    found.push_back(
+        {RelativeName(item->path()), item->path(), std::filesystem::is_regular_file(status)});
   }
 }
 
-void FolderPacker::AddOneFile(const std::filesystem::path& path, bool isRegular,
-                              ZipHandle* handle) {
-  std::error_code error;
-  // The archive being written may lie inside the folder; it must not swallow itself.
-  if (!m_archivePath.empty() && std::filesystem::equivalent(path, m_archivePath, error)) return;
-  std::wstring name = RelativeName(path);
-  // Sockets, FIFOs and devices are no parts; reading a FIFO would block the save.
-  if (!isRegular) {
-    m_failures.push_back({std::move(name), kZipFileError, {}});
-    return;
+void FolderPacker::AddFoundFiles(const std::vector<Found>& found, ZipHandle* handle) {
+  // Sockets, FIFOs and devices are no parts (reading a FIFO would block the save): they never
+  // reach the writer, and are listed where the walk found them.
+  std::vector<ZipAddItem> items;
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    if (!found[i].isRegular) continue;
+    items.push_back({found[i].name, found[i].path});
   }
-  const std::uint32_t result = ZipWriterAddFile(handle, name, path);
-  if (result == kZipOk) return;
-  // Only reading and writing set the system's error; a refused name or size leaves none.
-  const bool systemFailure = result == kZipFileError || result == kZipWriteError;
-  m_failures.push_back(
-      {std::move(name), result, systemFailure ? platform::LastErrorText() : std::string()});
+  std::vector<ZipAddResult> results = ZipWriterAddFiles(handle, items, m_nThreads);
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    if (!found[i].isRegular) {
+      m_failures.push_back({found[i].name, kZipFileError, {}});
+      continue;
+    }
+    ZipAddResult& added = results[next++];
+    if (added.result == kZipOk) continue;
+    m_failures.push_back({found[i].name, added.result, std::move(added.systemError)});
+  }
 }
 
 std::wstring FolderPacker::RelativeName(const std::filesystem::path& path) const {

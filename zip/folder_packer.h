@@ -13,6 +13,11 @@ namespace zip {
 
 class FolderPacker {
  public:
+  // Deflates with threads worker threads (see ZipWriterAddFiles); by default as many as
+  // DeflateThreadCount() gives. The archive is the same for every count.
+  FolderPacker();
+  explicit FolderPacker(unsigned threads) : m_nThreads(threads) {}
+
   // Creates archivePath and adds every file below folder, depth first, under its relative name
   // (no folder entries). Returns kZipBadArgument when the archive cannot be created, otherwise
   // the result of closing it.
@@ -34,17 +39,27 @@ class FolderPacker {
   std::size_t FailedAdds() const { return m_failures.size(); }
 
  private:
-  // Adds every file below folder, recursing into subfolders at once; symbolic links and the
-  // archive itself are skipped, files that cannot be added are listed in m_failures.
+  // A file the walk found, in the order found.
+  struct Found {
+    std::wstring name;
+    std::filesystem::path path;
+    bool isRegular;
+  };
+
+  // Walks the folder, then adds every file found in that order; files that cannot be added are
+  // listed in m_failures, in the same order.
   std::uint32_t PackInto(const std::filesystem::path& folder, ZipHandlePtr handle,
                          const std::filesystem::path& archivePath);
-  void AddFolderFiles(const std::filesystem::path& folder, ZipHandle* handle);
-  void AddOneFile(const std::filesystem::path& path, bool isRegular, ZipHandle* handle);
+  // Lists every file below folder, recursing into subfolders at once; symbolic links and the
+  // archive itself are skipped.
+  void FindFolderFiles(const std::filesystem::path& folder, std::vector<Found>& found) const;
+  void AddFoundFiles(const std::vector<Found>& found, ZipHandle* handle);
   // The path without the packed folder's own path and the one separator after it.
   std::wstring RelativeName(const std::filesystem::path& path) const;
 
   // Characters of the folder path given to the current PackFolder, exactly as passed.
   std::size_t m_nRootLength = 0;
+  unsigned m_nThreads = 1;
   std::vector<FailedAdd> m_failures;
   std::filesystem::path m_archivePath;
 };

@@ -1,6 +1,7 @@
 #include "zip/source_info.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "platform/local_time.h"
 
@@ -19,11 +20,29 @@ constexpr std::uint32_t kDosEarliest = (((1980 - 1980) << 9 | 1 << 5 | 1) << 16)
 constexpr std::uint32_t kDosLatest =
     (((2107 - 1980) << 9 | 12 << 5 | 31) << 16) | (23 << 11 | 59 << 5 | 29);
 
+// The C library's time-zone state is process-wide, and the conversions read (and may reload)
+// it; sources are read on several threads at once, so the conversions take turns.
+std::mutex& TimeZoneMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 bool LocalFields(std::time_t moment, std::tm& fields) {
+  const std::lock_guard lock(TimeZoneMutex());
   return platform::LocalTime(moment, fields);
 }
 
+std::time_t SecondsOfLocal(std::tm& fields) {
+  const std::lock_guard lock(TimeZoneMutex());
+  return std::mktime(&fields);
+}
+
 }  // namespace
+
+void ReloadTimeZone() {
+  const std::lock_guard lock(TimeZoneMutex());
+  tzset();
+}
 
 std::uint32_t ExternalAttributes(bool isDirectory, bool ownerCanWrite) {
   std::uint32_t dos = isDirectory ? kDosDirectory : kDosArchive;
@@ -64,7 +83,7 @@ std::uint32_t ClampedUnixTime(std::time_t moment) {
     fields.tm_mday = 31;
   }
   fields.tm_isdst = 0;
-  const std::time_t seconds = std::mktime(&fields);
+  const std::time_t seconds = SecondsOfLocal(fields);
   return static_cast<std::uint32_t>(static_cast<std::int64_t>(seconds));
 }
 

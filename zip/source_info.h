@@ -21,6 +21,10 @@ struct SourceInfo {
   std::uint64_t size = 0;
 };
 
+// Takes the time-zone rules in force now for the conversions below (safe beside them on other
+// threads, which the C library's own tzset is not guaranteed to be).
+void ReloadTimeZone();
+
 // Reads the information of an open source file; nothing when its status cannot be read.
 std::optional<SourceInfo> ReadSourceInfo(const platform::File& file);
 

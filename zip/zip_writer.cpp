@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/file.h"
 #include "platform/text.h"
 #include "zip/deflate_encoder.h"
+#include "zip/deflate_pipeline.h"
 #include "zip/entry_source.h"
 #include "zip/little_endian.h"
 #include "zip/source_info.h"
@@ -71,6 +73,7 @@ struct ZipWriter {
   std::vector<std::byte> transferBuffer = std::vector<std::byte>(kTransferBufferSize);
   std::vector<std::byte> sourceBuffer = std::vector<std::byte>(kSourcePieceSize);
   ZipLimits limits;
+  ZipReadFault readFault;
 };
 
 ZipHandle::ZipHandle() = default;
@@ -144,6 +147,14 @@ bool RewriteLocalHeader(ZipWriter& writer, const ZipEntryRecord& entry) {
          writer.output.Seek(writer.writePosition - writer.baseOffset);
 }
 
+// Where reads of the source fail: nowhere, unless a test said so.
+std::uint64_t FailAfter(const ZipReadFault& fault, const std::filesystem::path& sourcePath) {
+  if (fault.pathSuffix.empty() || !sourcePath.string().ends_with(fault.pathSuffix)) {
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+  return fault.after;
+}
+
 // After a failed write the file position tells how far the archive really reaches.
 void ResyncWritePosition(ZipWriter& writer) {
   const std::int64_t position = writer.output.Position();
@@ -158,9 +169,8 @@ std::uint32_t AddEntry(ZipWriter& writer, std::string name,
       writer.writePosition > writer.limits.maxOffset) {
     return kZipTooLarge;
   }
-  // Only regular files are read: opening a FIFO or a device could block or never end.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(sourcePath, error)) return kZipFileError;
+  // Opening for reading refuses anything but a regular file at once (a FIFO or a device could
+  // block or never end), with its reason recorded for the caller.
   platform::File source;
   if (!source.Open(sourcePath, platform::File::Mode::kRead)) return kZipFileError;
   const std::optional<SourceInfo> info = ReadSourceInfo(source);
@@ -174,7 +184,7 @@ std::uint32_t AddEntry(ZipWriter& writer, std::string name,
   }
   writer.writePosition += entry.LocalHeaderSize();
 
-  EntrySource reader(source, writer.sourceBuffer);
+  EntrySource reader(source, writer.sourceBuffer, FailAfter(writer.readFault, sourcePath));
   const std::optional<std::uint64_t> compressed = WriteEntryData(writer, entry, reader);
   source.Close();
   if (!compressed) {
@@ -196,6 +206,117 @@ std::uint32_t AddEntry(ZipWriter& writer, std::string name,
   }
   writer.entries.push_back(std::move(entry));
   return kZipOk;
+}
+
+// A failed write: the system's text, taken before anything else can change it, and the write
+// position brought back to what the file really holds.
+ZipAddResult WriteFailure(ZipWriter& writer) {
+  ZipAddResult failed{kZipWriteError, platform::LastErrorText()};
+  ResyncWritePosition(writer);
+  return failed;
+}
+
+// Tells the pipeline on every way out that the writer is done with one job.
+class JobDone {
+ public:
+  JobDone(DeflatePipeline& pipeline, std::size_t index) : pipeline_(pipeline), index_(index) {}
+  ~JobDone() { pipeline_.Done(index_); }
+  JobDone(const JobDone&) = delete;
+  JobDone& operator=(const JobDone&) = delete;
+
+ private:
+  DeflatePipeline& pipeline_;
+  std::size_t index_;
+};
+
+// AddEntry with the source opened, read and encoded by a worker of the pipeline: the same
+// checks in the same order, the same bytes written, the same results.
+ZipAddResult AddEncodedEntry(ZipWriter& writer, std::string name, std::uint16_t method,
+                             DeflatePipeline& pipeline, std::size_t job) {
+  const JobDone done(pipeline, job);
+  if (writer.entries.size() >= writer.limits.maxEntries ||
+      writer.writePosition > writer.limits.maxOffset) {
+    return {kZipTooLarge, {}};
+  }
+  DeflatePipeline::Opened opened = pipeline.WaitOpened(job);
+  if (opened.result != kZipOk) {
+    const bool systemFailure = opened.result == kZipFileError || opened.result == kZipWriteError;
+    return {opened.result, systemFailure ? std::move(opened.systemError) : std::string()};
+  }
+
+  ZipEntryRecord entry = StartRecord(std::move(name), method, opened.info, writer.writePosition);
+  if (!WriteLocalHeader(writer.output, entry)) return WriteFailure(writer);
+  writer.writePosition += entry.LocalHeaderSize();
+
+  std::vector<std::byte> piece;
+  std::uint64_t written = 0;
+  while (pipeline.NextPiece(job, piece)) {
+    if (!writer.output.Write(piece)) return WriteFailure(writer);
+    written += piece.size();
+  }
+  DeflatePipeline::Finished finished = pipeline.TakeFinished(job);
+  if (!finished.ok || finished.compressed != written) {
+    ResyncWritePosition(writer);
+    return {kZipWriteError, std::move(finished.systemError)};
+  }
+  writer.writePosition += written;
+  if (written > writer.limits.maxSize || finished.bytesRead > writer.limits.maxSize) {
+    return {kZipTooLarge, {}};
+  }
+  entry.centralFlags |= finished.levelFlags;
+  entry.compressedSize = static_cast<std::uint32_t>(written);
+  entry.uncompressedSize = static_cast<std::uint32_t>(finished.bytesRead);
+  entry.crc = finished.crc;
+  entry.centralFlags &= static_cast<std::uint16_t>(~kFlagDataDescriptor);
+  entry.localFlags = entry.centralFlags;
+  if (!RewriteLocalHeader(writer, entry)) return WriteFailure(writer);
+  writer.entries.push_back(std::move(entry));
+  return {kZipOk, {}};
+}
+
+ZipAddResult AddOneItem(ZipWriter& writer, const ZipAddItem& item) {
+  std::optional<std::string> stored = StoredName(item.name);
+  if (!stored) return {kZipBadArgument, {}};
+  const std::uint32_t result = AddEntry(writer, std::move(*stored), item.source);
+  // Only reading and writing set the system's error; a refused name or size leaves none.
+  const bool systemFailure = result == kZipFileError || result == kZipWriteError;
+  return {result, systemFailure ? platform::LastErrorText() : std::string()};
+}
+
+std::vector<ZipAddResult> AddOneByOne(ZipWriter& writer, std::span<const ZipAddItem> items) {
+  std::vector<ZipAddResult> results;
+  results.reserve(items.size());
+  for (const ZipAddItem& item : items)
+    results.push_back(AddOneItem(writer, item));
+  return results;
+}
+
+std::vector<ZipAddResult> AddInParallel(ZipWriter& writer, std::span<const ZipAddItem> items,
+                                        unsigned threads) {
+  // Names are checked first: a refused name never reaches a worker, as it never reached the
+  // source before.
+  std::vector<ZipAddResult> results(items.size());
+  std::vector<std::string> names;
+  std::vector<std::size_t> itemOfJob;
+  std::vector<DeflatePipeline::Job> jobs;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    std::optional<std::string> stored = StoredName(items[i].name);
+    if (!stored) {
+      results[i] = {kZipBadArgument, {}};
+      continue;
+    }
+    jobs.push_back(
+        {items[i].source, MethodForName(*stored), FailAfter(writer.readFault, items[i].source)});
+    names.push_back(std::move(*stored));
+    itemOfJob.push_back(i);
+  }
+  DeflatePipeline pipeline(std::move(jobs), threads, writer.limits.maxSize);
+  if (!pipeline.Started()) return AddOneByOne(writer, items);
+  for (std::size_t job = 0; job < names.size(); ++job) {
+    const std::uint16_t method = MethodForName(names[job]);
+    results[itemOfJob[job]] = AddEncodedEntry(writer, std::move(names[job]), method, pipeline, job);
+  }
+  return results;
 }
 
 // Writes the central directory and the end record.
@@ -266,7 +387,7 @@ ZipHandlePtr ZipWriterCreate(platform::File output, std::uint32_t* result) {
     return nullptr;
   }
   // Local times of the sources are taken from the time-zone rules in force now.
-  tzset();
+  ReloadTimeZone();
   auto writer = std::make_unique<ZipWriter>();
   writer->output = std::move(output);
   auto handle = std::make_unique<ZipHandle>();
@@ -284,6 +405,16 @@ std::uint32_t ZipWriterAddFile(ZipHandle* handle, std::wstring_view name,
   return AddEntry(*handle->writer, std::move(*stored), sourcePath);
 }
 
+std::vector<ZipAddResult> ZipWriterAddFiles(ZipHandle* handle, std::span<const ZipAddItem> items,
+                                            unsigned threads) {
+  if (const std::uint32_t check = CheckHandle(handle); check != kZipOk) {
+    return std::vector<ZipAddResult>(items.size(), ZipAddResult{check, {}});
+  }
+  // One file, or one thread, gains nothing from workers.
+  if (threads <= 1 || items.size() <= 1) return AddOneByOne(*handle->writer, items);
+  return AddInParallel(*handle->writer, items, threads);
+}
+
 std::uint32_t ZipWriterClose(ZipHandlePtr handle) {
   if (const std::uint32_t check = CheckHandle(handle.get()); check != kZipOk) return check;
   std::uint32_t result = WriteDirectory(*handle->writer);
@@ -296,6 +427,12 @@ std::uint32_t ZipWriterClose(ZipHandlePtr handle) {
 bool SetZipLimitsForTesting(ZipHandle* handle, const ZipLimits& limits) {
   if (CheckHandle(handle) != kZipOk) return false;
   handle->writer->limits = limits;
+  return true;
+}
+
+bool SetZipReadFaultForTesting(ZipHandle* handle, ZipReadFault fault) {
+  if (CheckHandle(handle) != kZipOk) return false;
+  handle->writer->readFault = std::move(fault);
   return true;
 }
 

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file.h"
 
@@ -52,6 +54,24 @@ ZipHandlePtr ZipWriterCreate(platform::File output, std::uint32_t* result = null
 // converted to the narrow form one byte per character (characters above U+00FF refuse).
 std::uint32_t ZipWriterAddFile(ZipHandle* handle, std::wstring_view name,
                                const std::filesystem::path& sourcePath);
+
+// One file for ZipWriterAddFiles, and what became of it.
+struct ZipAddItem {
+  std::wstring name;
+  std::filesystem::path source;
+};
+struct ZipAddResult {
+  std::uint32_t result = kZipOk;
+  std::string systemError;  // the system's text when reading the source or writing failed
+  bool operator==(const ZipAddResult&) const = default;
+};
+
+// Adds every item in order and gives each one's result, exactly as ZipWriterAddFile called for
+// each in turn would: the archive is byte for byte the same. With threads above 1 the sources
+// are read and deflated on that many worker threads while this thread writes the archive in
+// order; the writer still belongs to the calling thread alone.
+std::vector<ZipAddResult> ZipWriterAddFiles(ZipHandle* handle, std::span<const ZipAddItem> items,
+                                            unsigned threads);
 
 // Writes the central directory and end record, closes the file and releases the handle.
 std::uint32_t ZipWriterClose(ZipHandlePtr handle);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
@@ -531,6 +532,50 @@ TEST_F(SaveJobTest, FileNamesEndingInDigitsKeepTheirOwnPackages) {
                                       [](const auto& e) { return e.name == "customXml/row.xml"; });
     ASSERT_NE(rowPart, saved->entries.end());
     EXPECT_EQ(rowPart->content, "row " + std::to_string(row));
+  }
+}
+
+// However many threads deflate, the log, the rows' results and the saved packages are the
+// same: a part left out for its name, a part that is no file (a pipe) failing its package with
+// the reason, and a whole one.
+TEST_F(SaveJobTest, EveryThreadCountLogsAndSavesTheSame) {
+  const std::string tooLong = "word/" + std::string(200, 'a') + "/" + std::string(60, 'b') + ".xml";
+  std::optional<std::vector<LogLine>> firstLog;
+  std::optional<std::vector<RecordingView::Finished>> firstRows;
+  std::optional<std::vector<std::string>> firstParts;
+  for (const char* threads : {"1", "2", "4"}) {
+    SCOPED_TRACE(std::string(threads) + " threads");
+    ::setenv("DOTM_REPAIR_THREADS", threads, 1);
+    engine::RemoveFolderTree(engine::GetWorkingFolder());
+    const fs::path destination = Root() / (std::string("out") + threads);
+    fs::create_directories(destination);
+    RecordingView view;
+    SaveTo(view, destination);
+    AddRepairedRow(view, "/in/Left.dotm");
+    WriteFile(FileFolder("/in/Left.dotm", 0) / tooLong, "unfit");
+    AddRepairedRow(view, "/in/Piped.dotm");
+    ASSERT_EQ(::mkfifo((FileFolder("/in/Piped.dotm", 1) / "word" / "pipe.xml").c_str(), 0600), 0);
+    AddRepairedRow(view, "/in/Whole.dotm");
+    RunSave(view);
+    ::unsetenv("DOTM_REPAIR_THREADS");
+
+    EXPECT_FALSE(fs::exists(destination / "ZARVEL_Piped.dotm"));
+    const auto parts = PartNamesOf(destination / "ZARVEL_Left.dotm");
+    EXPECT_EQ(parts, SamplePartNames());
+    EXPECT_EQ(PartNamesOf(destination / "ZARVEL_Whole.dotm"), SamplePartNames());
+    if (!firstLog) {
+      firstLog = view.Log();
+      firstRows = view.FinishedRows();
+      firstParts = parts;
+      EXPECT_EQ(firstRows->at(1).result, engine::RowResult::kFailed);
+      const auto reason = std::find_if(firstLog->begin(), firstLog->end(), [](const LogLine& l) {
+        return l.text == "/in/Piped.dotm cannot be saved, a repaired part cannot be read....\r\n";
+      });
+      EXPECT_NE(reason, firstLog->end());
+      continue;
+    }
+    EXPECT_EQ(view.Log(), *firstLog);
+    EXPECT_EQ(view.FinishedRows(), *firstRows);
   }
 }
 
