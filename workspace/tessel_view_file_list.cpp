@@ -62,8 +62,8 @@ void CTesselMSOfficeDotmProjView::AddSelectedPaths(const QStringList& paths) {
     if (IsNotInList(path)) {
       list_->AddRow(path, engine::kRowListed);
     } else {
-      AppMessageBox(this, path + QStringLiteral("already exist in the list."), kCaption,
-                    kMbIconInformation);
+      AppMessageBox(this, EscapeMessageText(path) + QStringLiteral("already exist in the list."),
+                    kCaption, kMbIconInformation);
     }
   }
   if (paths.size() > kMaxSelectedFiles) {

@@ -10,6 +10,11 @@
 #include "widgets/tessel_list_ctrl.h"
 #include "workspace/tessel_view.h"
 
+// The jobs speak the message box's numbers.
+static_assert(engine::kMbIconInformation == kMbNotice);
+static_assert(engine::kMbYesNoQuestion == kMbConfirmation);
+static_assert(engine::kIdOk == kIdOk && engine::kIdYes == kIdYes && engine::kIdNo == kIdNo);
+
 namespace {
 
 QString FromUtf8(std::string_view text) {
@@ -145,10 +150,9 @@ void CViewJobAdapter::ShowPreview(std::string_view path, int mode) {
 }
 
 int CViewJobAdapter::MessageBox(std::string_view text, std::string_view caption, unsigned style) {
-  const bool question = (style & kMbYesNo) != 0;
   return Ask([view = view_, message = FromUtf8(text), title = FromUtf8(caption),
               style] { return AppMessageBox(view, message, title, style); },
-             question ? kIdNo : kIdOk);
+             UnaskedAnswer(style));
 }
 
 std::string CViewJobAdapter::DestinationText() {

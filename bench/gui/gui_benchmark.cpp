@@ -209,7 +209,7 @@ int main(int argc, char* argv[]) {
   IsolateEnvironment(root);
   QApplication application(argc, argv);
   SetAppMessageBoxHook([](const QString&, const QString&, unsigned style) {
-    return (style & kMbYesNo) ? kIdYes : kIdOk;
+    return IsQuestion(style) ? kIdYes : kIdOk;
   });
   {
     QTemporaryDir scratch(QString::fromStdString(root) + "/scratch-XXXXXX");
