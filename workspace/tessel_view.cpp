@@ -227,6 +227,10 @@ void CTesselMSOfficeDotmProjView::AppendLog(const QString& text, std::uint32_t c
   log_->AppendLog(text, colour);
 }
 
+void CTesselMSOfficeDotmProjView::AppendLogLines(std::span<const CLogPanel::Line> lines) {
+  log_->AppendLines(lines);
+}
+
 void CTesselMSOfficeDotmProjView::SetLogText(const QString& text) {
   log_->SetLogText(text);
 }

@@ -13,12 +13,12 @@
 
 #include "engine/job_param.h"
 #include "engine/job_view.h"
+#include "workspace/log_panel.h"
 
 class CTesselListCtrl;
 class CPictureBox;
 class CPromptEdit;
 class CEstimateProgressCtrl;
-class CLogPanel;
 class CInstructionLine;
 class CViewJobAdapter;
 class CJobThread;
@@ -63,6 +63,7 @@ class CTesselMSOfficeDotmProjView : public QWidget {
   // The controls the jobs drive (GUI thread only).
   void ShowPreview(const QString& text, int mode);
   void AppendLog(const QString& text, std::uint32_t colour);
+  void AppendLogLines(std::span<const CLogPanel::Line> lines);
   void SetLogText(const QString& text);
   void SetInstruction(const QString& text, std::span<const engine::TextRange> bold);
   void ShowProgressArea(bool fileBar, bool totalBar);
