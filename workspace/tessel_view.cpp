@@ -60,6 +60,7 @@ CTesselMSOfficeDotmProjView::CTesselMSOfficeDotmProjView(std::atomic<int>* jobRu
     : QWidget(parent),
       jobRunning_(jobRunning),
       adapter_(std::make_unique<CViewJobAdapter>(this)),
+      disposer_(std::make_unique<CFolderDisposer>()),
       normalFont_(MakeFont(QStringLiteral("Times New Roman"), 18, false)),
       boldFont_(MakeFont(QStringLiteral("Arial"), 16, true)),
       headerLeft_(QStringLiteral(":/res/header_left.png")),
@@ -205,6 +206,7 @@ void CTesselMSOfficeDotmProjView::InitialiseState() {
     ShowPreview(QString(), engine::kPreviewImage);
     engine::RemoveFolderTree(working);
   }
+  if (!working.empty()) disposer_->DisposeLeftoversBeside(working);
   EnableSelect(true);
   ShowProgressArea(false, false);
 }

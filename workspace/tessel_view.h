@@ -13,6 +13,7 @@
 
 #include "engine/job_param.h"
 #include "engine/job_view.h"
+#include "workspace/folder_disposer.h"
 #include "workspace/log_panel.h"
 
 class CTesselListCtrl;
@@ -77,6 +78,8 @@ class CTesselMSOfficeDotmProjView : public QWidget {
   CTesselListCtrl* List() const { return list_; }
   CPictureBox* Preview() const { return preview_; }
   CEstimateProgressCtrl* ProgressBar(engine::ProgressBar bar) const;
+  // Deletes removed rows' folders in the background.
+  CFolderDisposer& FolderDisposer() const { return *disposer_; }
   engine::JobView& JobViewAdapter() const;
   // True from the start of a worker thread until it has been joined.
   bool WorkerActive() const;
@@ -134,6 +137,7 @@ class CTesselMSOfficeDotmProjView : public QWidget {
   std::atomic<int>* jobRunning_;
   std::unique_ptr<CViewJobAdapter> adapter_;
   std::unique_ptr<CJobThread> worker_;
+  std::unique_ptr<CFolderDisposer> disposer_;
 
   QFont normalFont_;
   QFont boldFont_;
