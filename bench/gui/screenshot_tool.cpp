@@ -1,6 +1,7 @@
 // Renders the main window in each workspace state to PNG files, headless:
 //   screenshot_tool OUT_FOLDER [WIDTH HEIGHT]
-// writes empty.png, listed.png, repairing.png, repaired.png, saving.png and about.png. The states
+// writes empty.png, listed.png, repairing.png, repaired.png, saving.png, about.png and one
+// msg_*.png per message the program can show (each under a plain title bar). The states
 // are reached the way a user reaches them (through the test seams of the dialogs and message
 // boxes); the transient ones are captured while their job runs.
 #include <QApplication>
