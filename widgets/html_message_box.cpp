@@ -94,7 +94,7 @@ int ShowOnGuiThread(HtmlMessageBoxParams params) {
     }
     if (hook) {
       return hook(ResolveText(params.messageText, params.style),
-                  ResolveText(params.caption, params.style), params.style & 0x00FFFFFFu);
+                  ResolveText(params.caption, params.style), params.style);
     }
   }
   if ((params.style & MBX_NO_SOUND) == 0) QApplication::beep();

@@ -504,6 +504,14 @@ void CHtmlMessageBoxTemplate::Tick() {
   }
 }
 
+void CHtmlMessageBoxTemplate::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (params_.style & kMbSetForeground) {
+    raise();
+    activateWindow();
+  }
+}
+
 void CHtmlMessageBoxTemplate::timerEvent(QTimerEvent* event) {
   if (event->timerId() == timer_.timerId()) {
     Tick();

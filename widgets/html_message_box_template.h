@@ -56,6 +56,7 @@ class CHtmlMessageBoxTemplate : public QDialog {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Initialise();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -133,6 +134,27 @@ TEST(HtmlMessageBox, NarrowCaptionsStillGiveMinimumButtons) {
   EXPECT_EQ(ok.top(), box.height() - 11 - box.ButtonSize().height());
   // The box is at least as wide as one button with its gaps.
   EXPECT_GE(box.width(), 11 + 11 + 80);
+}
+
+TEST(HtmlMessageBox, CheckBoxAboveOrBelowTheButtons) {
+  const CHtmlMessageBoxTemplate plain(Params(kMbOk), nullptr);
+  for (const bool below : {false, true}) {
+    HtmlMessageBoxParams params = Params(kMbOk | MBX_CHECKBOX | MBX_CHECKBOX_CHECKED |
+                                         (below ? MBX_CHECKBOX_BELOW_BUTTONS : 0));
+    CHtmlMessageBoxTemplate box(params, nullptr);
+    ASSERT_NE(box.CheckBox(), nullptr);
+    EXPECT_TRUE(box.CheckBox()->isChecked());
+    EXPECT_EQ(box.height(), plain.height() + 11 + 13);
+    const auto* label = box.findChild<QLabel*>(QStringLiteral("HtmlMessageBoxCheckLabel"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("Do not show again"));
+    const int buttonTop = box.Button(kIdOk)->geometry().top();
+    if (below) {
+      EXPECT_GT(box.CheckBox()->geometry().top(), buttonTop);
+    } else {
+      EXPECT_LT(box.CheckBox()->geometry().bottom(), buttonTop);
+    }
+  }
 }
 
 TEST(HtmlMessageBox, CountdownTexts) {
