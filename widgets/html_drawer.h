@@ -64,8 +64,6 @@ class CHtmlDrawer {
   // A link target as a URL: one with a scheme as it is, anything else as a local path.
   static QUrl LinkTargetUrl(const QString& target);
 
-  struct Layout;
-
  private:
   void RunLayout(const QPaintDevice& device, int availableWidth, QPainter* painter,
                  const QRect& rect);
