@@ -41,6 +41,7 @@ class CHtmlMessageBoxTemplate : public QDialog {
   int DefaultIndex() const { return defaultIndex_; }
   int MoreHeight() const { return moreHeight_; }
   bool Expanded() const { return expanded_; }
+  const CHtmlDrawer& MessageDrawer() const { return drawers_[1]; }
 
   // One second of a countdown (the timer calls it; tests too).
   void Tick();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -155,6 +156,28 @@ TEST(HtmlMessageBox, CheckBoxAboveOrBelowTheButtons) {
       EXPECT_LT(box.CheckBox()->geometry().bottom(), buttonTop);
     }
   }
+}
+
+TEST(HtmlMessageBox, HandOverLinksAndHoverRepaint) {
+  CHtmlMessageBoxTemplate box(
+      Params(kMbNotice, QStringLiteral("Saved in <a href='/tmp/out'>/tmp/out</a>")), nullptr);
+  box.show();
+  const QImage before = box.grab().toImage();
+  ASSERT_EQ(box.MessageDrawer().LinkAreas().size(), 1u);
+  const QRect link = box.MessageDrawer().LinkAreas()[0].rect;
+  QMouseEvent move(QEvent::MouseMove, QPointF(link.center()),
+                   QPointF(box.mapToGlobal(link.center())), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(&box, &move);
+  EXPECT_EQ(box.cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_EQ(box.MessageDrawer().HoveredLink(), 1);
+  const QImage hovered = box.grab().toImage();
+  EXPECT_NE(before.copy(link), hovered.copy(link));  // underlined now
+  QMouseEvent away(QEvent::MouseMove, QPointF(2, 2), QPointF(box.mapToGlobal(QPoint(2, 2))),
+                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&box, &away);
+  EXPECT_NE(box.cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_EQ(box.MessageDrawer().HoveredLink(), -2);
 }
 
 TEST(HtmlMessageBox, CountdownTexts) {
