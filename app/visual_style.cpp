@@ -74,6 +74,45 @@ QPalette PaletteForLook(int look) {
   }
 }
 
+QPalette ProgressBarPaletteForLook(int look) {
+  struct BarColours {
+    QColor bar, background;
+  };
+  BarColours colours;
+  switch (look) {
+    case app_ids::kLookOfficeXP:
+      colours = {QColor(40, 60, 120), QColor(244, 245, 250)};
+      break;
+    case app_ids::kLookOffice2003:
+      colours = {QColor(0, 45, 150), QColor(221, 236, 254)};
+      break;
+    case app_ids::kLookVS2005:
+      colours = {QColor(0, 60, 140), QColor(240, 238, 228)};
+      break;
+    case app_ids::kLookOffice2007Black:
+      colours = {QColor(128, 64, 0), QColor(240, 240, 240)};
+      break;
+    case app_ids::kLookOffice2007Silver:
+      colours = {QColor(60, 70, 90), QColor(240, 242, 245)};
+      break;
+    case app_ids::kLookOffice2007Aqua:
+      colours = {QColor(16, 90, 110), QColor(230, 243, 246)};
+      break;
+    case app_ids::kLookDefault:
+    case app_ids::kLookNative:
+      colours = {QColor(40, 80, 150), QColor(240, 240, 240)};
+      break;
+    case app_ids::kLookOffice2007Blue:
+    default:
+      colours = {QColor(21, 66, 139), QColor(221, 233, 248)};
+      break;
+  }
+  QPalette palette = PaletteForLook(look);
+  palette.setColor(QPalette::Button, colours.background);
+  palette.setColor(QPalette::Highlight, colours.bar);
+  return palette;
+}
+
 void ApplyVisualStyle(int look) {
   const QString native = NativeStyleName();
   const QString styleName = look == app_ids::kLookNative ? native : QStringLiteral("Fusion");
@@ -81,6 +120,7 @@ void ApplyVisualStyle(int look) {
     QApplication::setStyle(styleName);
   }
   QApplication::setPalette(PaletteForLook(look));
+  QApplication::setPalette(ProgressBarPaletteForLook(look), "CEstimateProgressCtrl");
 }
 
 int StoredApplicationLook() {

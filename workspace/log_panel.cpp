@@ -53,6 +53,18 @@ void CLogPanel::AppendLog(const QString& text, std::uint32_t colour) {
   bar->setValue(bar->maximum());
 }
 
+void CLogPanel::AppendLines(std::span<const Line> lines) {
+  if (lines.empty()) return;
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.beginEditBlock();
+  for (const Line& line : lines)
+    cursor.insertText(WithPlainLineBreaks(line.text), LogFormat(ColourFromColorRef(line.colour)));
+  cursor.endEditBlock();
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
 void CLogPanel::SetLogText(const QString& text) {
   clear();
   if (!text.isEmpty()) AppendLog(text, 0x000000);

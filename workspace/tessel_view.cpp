@@ -60,6 +60,7 @@ CTesselMSOfficeDotmProjView::CTesselMSOfficeDotmProjView(std::atomic<int>* jobRu
     : QWidget(parent),
       jobRunning_(jobRunning),
       adapter_(std::make_unique<CViewJobAdapter>(this)),
+      disposer_(std::make_unique<CFolderDisposer>()),
       normalFont_(MakeFont(QStringLiteral("Times New Roman"), 18, false)),
       boldFont_(MakeFont(QStringLiteral("Arial"), 16, true)),
       headerLeft_(QStringLiteral(":/res/header_left.png")),
@@ -205,6 +206,7 @@ void CTesselMSOfficeDotmProjView::InitialiseState() {
     ShowPreview(QString(), engine::kPreviewImage);
     engine::RemoveFolderTree(working);
   }
+  if (!working.empty()) disposer_->DisposeLeftoversBeside(working);
   EnableSelect(true);
   ShowProgressArea(false, false);
 }
@@ -225,6 +227,10 @@ void CTesselMSOfficeDotmProjView::ShowPreview(const QString& text, int mode) {
 
 void CTesselMSOfficeDotmProjView::AppendLog(const QString& text, std::uint32_t colour) {
   log_->AppendLog(text, colour);
+}
+
+void CTesselMSOfficeDotmProjView::AppendLogLines(std::span<const CLogPanel::Line> lines) {
+  log_->AppendLines(lines);
 }
 
 void CTesselMSOfficeDotmProjView::SetLogText(const QString& text) {

@@ -13,12 +13,13 @@
 
 #include "engine/job_param.h"
 #include "engine/job_view.h"
+#include "workspace/folder_disposer.h"
+#include "workspace/log_panel.h"
 
 class CTesselListCtrl;
 class CPictureBox;
 class CPromptEdit;
 class CEstimateProgressCtrl;
-class CLogPanel;
 class CInstructionLine;
 class CViewJobAdapter;
 class CJobThread;
@@ -63,6 +64,7 @@ class CTesselMSOfficeDotmProjView : public QWidget {
   // The controls the jobs drive (GUI thread only).
   void ShowPreview(const QString& text, int mode);
   void AppendLog(const QString& text, std::uint32_t colour);
+  void AppendLogLines(std::span<const CLogPanel::Line> lines);
   void SetLogText(const QString& text);
   void SetInstruction(const QString& text, std::span<const engine::TextRange> bold);
   void ShowProgressArea(bool fileBar, bool totalBar);
@@ -76,6 +78,8 @@ class CTesselMSOfficeDotmProjView : public QWidget {
   CTesselListCtrl* List() const { return list_; }
   CPictureBox* Preview() const { return preview_; }
   CEstimateProgressCtrl* ProgressBar(engine::ProgressBar bar) const;
+  // Deletes removed rows' folders in the background.
+  CFolderDisposer& FolderDisposer() const { return *disposer_; }
   engine::JobView& JobViewAdapter() const;
   // True from the start of a worker thread until it has been joined.
   bool WorkerActive() const;
@@ -133,6 +137,7 @@ class CTesselMSOfficeDotmProjView : public QWidget {
   std::atomic<int>* jobRunning_;
   std::unique_ptr<CViewJobAdapter> adapter_;
   std::unique_ptr<CJobThread> worker_;
+  std::unique_ptr<CFolderDisposer> disposer_;
 
   QFont normalFont_;
   QFont boldFont_;

@@ -62,8 +62,8 @@ void CTesselMSOfficeDotmProjView::AddSelectedPaths(const QStringList& paths) {
     if (IsNotInList(path)) {
       list_->AddRow(path, engine::kRowListed);
     } else {
-      AppMessageBox(this, path + QStringLiteral("already exist in the list."), kCaption,
-                    kMbIconInformation);
+      AppMessageBox(this, EscapeMessageText(path) + QStringLiteral("already exist in the list."),
+                    kCaption, kMbIconInformation);
     }
   }
   if (paths.size() > kMaxSelectedFiles) {
@@ -140,7 +140,8 @@ void CTesselMSOfficeDotmProjView::RemoveSelectedRow(int row) {
   const std::filesystem::path working = engine::GetWorkingFolder();
   const std::string text = list_->RowText(row).toStdString();
   // Without a working folder the file folder would be a relative path: delete nothing then.
-  if (!working.empty()) engine::RemoveFolderTree(engine::FileFolderFor(working, text, row));
+  // Off the GUI thread: a large extraction took seconds to delete.
+  if (!working.empty()) disposer_->Dispose(engine::FileFolderFor(working, text, row));
   list_->DeleteRow(row);
   if (working.empty()) return;
   // The rows behind moved up by one; their file folders follow, so that each row still finds
@@ -166,7 +167,7 @@ void CTesselMSOfficeDotmProjView::DiscardWorkingFolder() {
   // The preview lets go of any picture inside the folder first.
   ShowPreview(QString(), engine::kPreviewImage);
   const std::filesystem::path working = engine::GetWorkingFolder();
-  if (!working.empty()) engine::RemoveFolderTree(working);
+  if (!working.empty()) disposer_->Dispose(working);
 }
 
 void CTesselMSOfficeDotmProjView::OnBrowseFolder() {

@@ -28,7 +28,7 @@ void CTesselMSOfficeDotmProjView::OnRepairFiles() {
     AppMessageBox(
         this,
         QStringLiteral("The private temporary folder of the program cannot be used:<br>") +
-            QString::fromStdString(refusal).toHtmlEscaped(),
+            EscapeMessageText(QString::fromStdString(refusal)),
         QStringLiteral("Brenvik Viva Zadado"), kMbIconInformation);
     return;
   }

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,11 @@
 #include "widgets/estimate_progress_ctrl.h"
 #include "widgets/tessel_list_ctrl.h"
 #include "workspace/tessel_view.h"
+
+// The jobs speak the message box's numbers.
+static_assert(engine::kMbIconInformation == kMbNotice);
+static_assert(engine::kMbYesNoQuestion == kMbConfirmation);
+static_assert(engine::kIdOk == kIdOk && engine::kIdYes == kIdYes && engine::kIdNo == kIdNo);
 
 namespace {
 
@@ -22,10 +29,112 @@ std::size_t BarIndex(engine::ProgressBar bar) {
 
 }  // namespace
 
-CViewJobAdapter::CViewJobAdapter(CTesselMSOfficeDotmProjView* view) : view_(view) {}
+struct CViewJobAdapter::Outbox {
+  explicit Outbox(CTesselMSOfficeDotmProjView* owner) : view(owner) { clock.start(); }
+
+  // Worker and GUI side, under lock.
+  std::mutex lock;
+  std::vector<Entry> queue;
+  bool drainPosted = false;
+  bool timerPending = false;
+  std::array<int, 2> held{-1, -1};  // positions not yet shown, -1: none
+  Counts counts;
+  // GUI side only.
+  std::array<qint64, 2> lastShown{-kBarIntervalMs, -kBarIntervalMs};
+  CTesselMSOfficeDotmProjView* view;
+  QElapsedTimer clock;
+
+  void EnsureDrainLocked(const std::shared_ptr<Outbox>& self) {
+    if (drainPosted) return;
+    drainPosted = true;
+    QMetaObject::invokeMethod(
+        view, [self] { self->Drain(self); }, Qt::QueuedConnection);
+  }
+
+  void ShowPosition(std::size_t bar, int pos) {
+    view->ProgressBar(bar == 0 ? engine::ProgressBar::kFile : engine::ProgressBar::kTotal)
+        ->setValue(pos);
+    lastShown[bar] = clock.elapsed();
+  }
+
+  // GUI thread: runs everything queued, in order, consecutive log lines as one batch; then the
+  // held positions whose bar may change again.
+  void Drain(const std::shared_ptr<Outbox>& self) {
+    std::vector<Entry> entries;
+    std::array<int, 2> due{-1, -1};
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      entries.swap(queue);
+      drainPosted = false;
+      const qint64 now = clock.elapsed();
+      qint64 wait = -1;
+      for (std::size_t bar = 0; bar < 2; ++bar) {
+        if (held[bar] < 0) continue;
+        const qint64 since = now - lastShown[bar];
+        if (since >= kBarIntervalMs) {
+          due[bar] = held[bar];
+          held[bar] = -1;
+        } else {
+          wait = std::max<qint64>(wait, kBarIntervalMs - since);
+        }
+      }
+      if (wait >= 0 && !timerPending) {
+        timerPending = true;
+        QTimer::singleShot(static_cast<int>(wait), view, [self] {
+          {
+            std::lock_guard<std::mutex> again(self->lock);
+            self->timerPending = false;
+          }
+          self->Drain(self);
+        });
+      }
+      ++counts.turns;
+    }
+    std::vector<CLogPanel::Line> batch;
+    int batches = 0;
+    const auto flushLog = [&] {
+      if (batch.empty()) return;
+      view->AppendLogLines(batch);
+      batch.clear();
+      ++batches;
+    };
+    for (Entry& entry : entries) {
+      if (entry.isLog) {
+        batch.push_back(std::move(entry.line));
+        continue;
+      }
+      flushLog();
+      entry.call();
+    }
+    flushLog();
+    int shown = 0;
+    for (std::size_t bar = 0; bar < 2; ++bar) {
+      if (due[bar] < 0) continue;
+      ShowPosition(bar, due[bar]);
+      ++shown;
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    counts.logBatches += batches;
+    counts.positions += shown;
+  }
+};
+
+CViewJobAdapter::CViewJobAdapter(CTesselMSOfficeDotmProjView* view)
+    : view_(view), outbox_(std::make_shared<Outbox>(view)) {}
 
 bool CViewJobAdapter::OnGuiThread() const {
   return QThread::currentThread() == view_->thread();
+}
+
+CViewJobAdapter::Counts CViewJobAdapter::DeliveryCounts() const {
+  std::lock_guard<std::mutex> guard(outbox_->lock);
+  return outbox_->counts;
+}
+
+void CViewJobAdapter::PostEntry(Entry entry) {
+  std::lock_guard<std::mutex> guard(outbox_->lock);
+  outbox_->queue.push_back(std::move(entry));
+  outbox_->EnsureDrainLocked(outbox_);
 }
 
 template <class Call>
@@ -34,18 +143,43 @@ void CViewJobAdapter::Post(Call call) {
     call();
     return;
   }
-  QMetaObject::invokeMethod(view_, std::move(call), Qt::QueuedConnection);
+  Entry entry;
+  entry.call = std::move(call);
+  PostEntry(std::move(entry));
+}
+
+void CViewJobAdapter::ReleasePositionsLocked(int bar) {
+  for (std::size_t b = 0; b < 2; ++b) {
+    if (bar >= 0 && static_cast<std::size_t>(bar) != b) continue;
+    const int pos = outbox_->held[b];
+    if (pos < 0) continue;
+    outbox_->held[b] = -1;
+    Entry entry;
+    entry.call = [outbox = outbox_.get(), b, pos] {
+      outbox->ShowPosition(b, pos);
+      std::lock_guard<std::mutex> guard(outbox->lock);
+      ++outbox->counts.positions;
+    };
+    outbox_->queue.push_back(std::move(entry));
+    outbox_->EnsureDrainLocked(outbox_);
+  }
 }
 
 template <class Result, class Call>
 Result CViewJobAdapter::Ask(Call call, Result whenClosing) {
   if (OnGuiThread()) return call();
   if (closing_.load()) return whenClosing;
+  {
+    // A question shows the window as it is now: every bar at its latest position.
+    std::lock_guard<std::mutex> guard(outbox_->lock);
+    ReleasePositionsLocked(-1);
+  }
   Result result = whenClosing;
-  // The queue keeps the order: everything posted before this question is served first.
+  // The outbox is emptied first: everything asked for before this question is served first.
   QMetaObject::invokeMethod(
       view_,
-      [this, &call, &result] {
+      [this, &call, &result, outbox = outbox_] {
+        outbox->Drain(outbox);
         if (!closing_.load()) result = call();
       },
       Qt::BlockingQueuedConnection);
@@ -53,7 +187,14 @@ Result CViewJobAdapter::Ask(Call call, Result whenClosing) {
 }
 
 void CViewJobAdapter::AppendLog(std::string_view text, std::uint32_t colour) {
-  Post([view = view_, line = FromUtf8(text), colour] { view->AppendLog(line, colour); });
+  if (OnGuiThread()) {
+    view_->AppendLog(FromUtf8(text), colour);
+    return;
+  }
+  Entry entry;
+  entry.isLog = true;
+  entry.line = {FromUtf8(text), colour};
+  PostEntry(std::move(entry));
 }
 
 void CViewJobAdapter::ClearLog() {
@@ -95,24 +236,45 @@ void CViewJobAdapter::SetRowImage(int row, int image) {
 }
 
 void CViewJobAdapter::ResetEstimate(engine::ProgressBar bar) {
-  lastPos_[BarIndex(bar)] = -1;
+  const std::size_t index = BarIndex(bar);
+  lastPos_[index] = -1;
+  if (!OnGuiThread()) {
+    std::lock_guard<std::mutex> guard(outbox_->lock);
+    ReleasePositionsLocked(static_cast<int>(index));
+  }
   Post([view = view_, bar] { view->ProgressBar(bar)->ResetEstimate(); });
 }
 
 void CViewJobAdapter::SetProgressRange(engine::ProgressBar bar, int upper) {
-  lastPos_[BarIndex(bar)] = -1;
+  const std::size_t index = BarIndex(bar);
+  lastPos_[index] = -1;
+  if (!OnGuiThread()) {
+    std::lock_guard<std::mutex> guard(outbox_->lock);
+    ReleasePositionsLocked(static_cast<int>(index));
+  }
   Post([view = view_, bar, upper] { view->ProgressBar(bar)->setRange(0, std::max(0, upper)); });
 }
 
 void CViewJobAdapter::SetProgressPos(engine::ProgressBar bar, int pos) {
-  // The file loop reports every part; a repeated position would only cost a queued call.
-  int& last = lastPos_[BarIndex(bar)];
-  if (!OnGuiThread() && pos == last) return;
+  const std::size_t index = BarIndex(bar);
+  if (OnGuiThread()) {
+    view_->ProgressBar(bar)->setValue(pos);
+    return;
+  }
+  // The file loop reports every part; a repeated position would only cost a call.
+  int& last = lastPos_[index];
+  if (pos == last) return;
   last = pos;
-  Post([view = view_, bar, pos] { view->ProgressBar(bar)->setValue(pos); });
+  std::lock_guard<std::mutex> guard(outbox_->lock);
+  outbox_->held[index] = std::max(0, pos);
+  outbox_->EnsureDrainLocked(outbox_);
 }
 
 void CViewJobAdapter::ShowProgressArea(bool fileBar, bool totalBar) {
+  if (!OnGuiThread()) {
+    std::lock_guard<std::mutex> guard(outbox_->lock);
+    ReleasePositionsLocked(-1);
+  }
   Post([view = view_, fileBar, totalBar] { view->ShowProgressArea(fileBar, totalBar); });
 }
 
@@ -145,10 +307,9 @@ void CViewJobAdapter::ShowPreview(std::string_view path, int mode) {
 }
 
 int CViewJobAdapter::MessageBox(std::string_view text, std::string_view caption, unsigned style) {
-  const bool question = (style & kMbYesNo) != 0;
   return Ask([view = view_, message = FromUtf8(text), title = FromUtf8(caption),
               style] { return AppMessageBox(view, message, title, style); },
-             question ? kIdNo : kIdOk);
+             UnaskedAnswer(style));
 }
 
 std::string CViewJobAdapter::DestinationText() {

@@ -3,9 +3,13 @@
 //   2. a ~100 MB package repaired through the window: the longest the event loop waited;
 //   3. a job over 1000 small packages: its duration, its full log, and the time per 1000 log
 //      lines at the start and at the end (linear growth keeps them alike);
-//   4. the log panel alone: 50,000 lines appended, time per 1000 lines first and last.
-// Usage: gui_benchmark [--quick | --log-only]
-//   --quick: 200 small packages and a ~20 MB package; --log-only: only the log panel figure
+//   4. the log panel alone: 50,000 lines appended, time per 1000 lines first and last;
+//   5. while a package of 20,000 parts is repaired: the time from a question (asked by a worker
+//      thread, and by the window itself as the Stop confirmation does) to the painted message
+//      box, and the longest event-loop pause of the whole job.
+// Usage: gui_benchmark [--quick | --log-only | --questions]
+//   --quick: 200 small packages and a ~20 MB package; --log-only: only the log panel figure;
+//   --questions: only the figures of 5
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -14,10 +18,12 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_frame.h"
@@ -26,6 +32,7 @@
 #include "tests/support/package_builder.h"
 #include "widgets/app_message_box.h"
 #include "widgets/file_dialogs.h"
+#include "widgets/html_message_box_template.h"
 #include "workspace/control_ids.h"
 #include "workspace/log_panel.h"
 #include "workspace/tessel_view.h"
@@ -143,7 +150,8 @@ void MeasureManyPackages(const QString& folder, int count) {
   std::vector<qint64> marks;  // time at every 1000th log line
   QElapsedTimer clock;
   QObject::connect(log->document(), &QTextDocument::blockCountChanged, [&](int blocks) {
-    if (blocks % 1000 == 0 && blocks / 1000 > int(marks.size())) {
+    // Lines arrive in batches: take the first count at or past each thousand.
+    if (blocks / 1000 > int(marks.size())) {
       marks.push_back(clock.nsecsElapsed());
     }
   });
@@ -199,26 +207,125 @@ void MeasureLogPanel() {
       kLines, median(first), median(last));
 }
 
+void WriteManyPartPackage(const QString& path, int parts) {
+  testsupport::PackageBuilder builder;
+  for (auto& [part, content] : testsupport::SampleTemplateParts())
+    builder.Add({.name = part, .content = content});
+  for (int i = 0; i < parts; ++i) {
+    builder.Add({.name = "customXml/item" + std::to_string(i) + ".xml",
+                 .content = testsupport::XmlLikeBytes(300, static_cast<std::uint32_t>(i + 1))});
+  }
+  testsupport::WriteFileBytes(path.toStdString(), builder.Build());
+}
+
+// Answers each box as soon as it has painted, remembering how long after the question that was.
+struct QuestionTimer {
+  QElapsedTimer clock;
+  std::atomic<qint64> askedAt{-1};
+  std::vector<double> latencies;
+
+  QuestionTimer() {
+    clock.start();
+    SetMessageBoxPaintedObserver([this](QWidget* box) {
+      const qint64 asked = askedAt.exchange(-1);
+      if (asked >= 0) latencies.push_back(double(clock.nsecsElapsed() - asked) / 1e6);
+      QTimer::singleShot(0, box, [box] {
+        if (auto* html = qobject_cast<CHtmlMessageBoxTemplate*>(box)) html->OnCommand(kIdNo);
+      });
+    });
+  }
+  ~QuestionTimer() { SetMessageBoxPaintedObserver(nullptr); }
+  void Ask() { askedAt = clock.nsecsElapsed(); }
+};
+
+void MeasureQuestionsDuringRepair(const QString& folder, int parts) {
+  const QString path = folder + "/many-parts.dotm";
+  WriteManyPartPackage(path, parts);
+  CMainFrame frame(215);
+  frame.resize(1100, 720);
+  frame.show();
+  SetOpenPackagesHook([path] { return QStringList{path}; });
+  frame.m_pView->OnSelectFiles();
+  SetAppMessageBoxHook(nullptr);  // real boxes from here on
+  QuestionTimer timer;
+  std::vector<double> workerLatencies;
+  std::vector<double> windowLatencies;
+  std::atomic<bool> stopAsking{false};
+  // A worker asks a question every 300 ms while the job runs.
+  std::thread worker([&] {
+    while (!stopAsking.load()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      if (stopAsking.load()) break;
+      timer.Ask();
+      AppMessageBox(nullptr, QStringLiteral("A worker asks: go on?"),
+                    QStringLiteral("Brenvik Viva Zadado"), kMbConfirmation | MBX_NO_SOUND);
+    }
+  });
+  // The window asks as the Stop button does, every 450 ms.
+  QTimer windowQuestion;
+  QObject::connect(&windowQuestion, &QTimer::timeout, [&] {
+    if (QApplication::activeModalWidget() != nullptr) return;
+    const std::size_t before = timer.latencies.size();
+    timer.Ask();
+    AppMessageBox(&frame, QStringLiteral("Are you sure to stop the running process?"),
+                  QStringLiteral("Brenvik Viva Zadado"), kMbConfirmation | MBX_NO_SOUND);
+    if (timer.latencies.size() > before) windowLatencies.push_back(timer.latencies.back());
+  });
+  windowQuestion.start(450);
+  QElapsedTimer clock;
+  clock.start();
+  frame.m_pView->OnRepairFiles();
+  const double gap = RunMeasuringGaps([&] { return JobOver(frame); });
+  windowQuestion.stop();
+  stopAsking = true;
+  while (worker.joinable()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (QApplication::activeModalWidget() == nullptr && timer.askedAt.load() < 0) {
+      worker.join();
+    }
+  }
+  const double job = double(clock.elapsed());
+  std::vector<double> all = timer.latencies;
+  std::sort(all.begin(), all.end());
+  const double worst = all.empty() ? 0.0 : all.back();
+  const double median = all.empty() ? 0.0 : all[all.size() / 2];
+  std::printf(
+      "repair of a package of %d parts: %.0f ms; %zu questions (worker and window), question to "
+      "painted box: median %.1f ms, worst %.1f ms (target < 100 ms); longest event-loop pause "
+      "%.1f ms (target < 50 ms)\n",
+      parts, job, all.size(), median, worst, gap);
+  SetAppMessageBoxHook([](const QString&, const QString&, unsigned style) {
+    return IsQuestion(style) ? kIdYes : kIdOk;
+  });
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   g_sinceMain.start();
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   const bool logOnly = argc > 1 && std::strcmp(argv[1], "--log-only") == 0;
+  const bool questionsOnly = argc > 1 && std::strcmp(argv[1], "--questions") == 0;
   std::string root;
   IsolateEnvironment(root);
   QApplication application(argc, argv);
   SetAppMessageBoxHook([](const QString&, const QString&, unsigned style) {
-    return (style & kMbYesNo) ? kIdYes : kIdOk;
+    return IsQuestion(style) ? kIdYes : kIdOk;
   });
   {
     QTemporaryDir scratch(QString::fromStdString(root) + "/scratch-XXXXXX");
+    if (questionsOnly) {
+      MeasureQuestionsDuringRepair(scratch.path(), 20000);
+      std::filesystem::remove_all(root);
+      return 0;
+    }
     if (!logOnly) {
       MeasureStartUp(scratch.path());
       MeasureLargeRepair(scratch.path(), quick);
       MeasureManyPackages(scratch.path(), quick ? 200 : 1000);
     }
     MeasureLogPanel();
+    if (!logOnly) MeasureQuestionsDuringRepair(scratch.path(), quick ? 5000 : 20000);
   }
   std::filesystem::remove_all(root);
   return 0;

@@ -1,6 +1,7 @@
 // Renders the main window in each workspace state to PNG files, headless:
 //   screenshot_tool OUT_FOLDER [WIDTH HEIGHT]
-// writes empty.png, listed.png, repairing.png, repaired.png, saving.png and about.png. The states
+// writes empty.png, listed.png, repairing.png, repaired.png, saving.png, about.png and one
+// msg_*.png per message the program can show (each under a plain title bar). The states
 // are reached the way a user reaches them (through the test seams of the dialogs and message
 // boxes); the transient ones are captured while their job runs.
 #include <QApplication>
@@ -15,12 +16,15 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
+#include "engine/job_texts.h"
 #include "tests/support/package_builder.h"
 #include "widgets/app_message_box.h"
 #include "widgets/file_dialogs.h"
+#include "widgets/html_message_box_template.h"
 #include "widgets/tessel_list_ctrl.h"
 #include "workspace/control_ids.h"
 #include "workspace/tessel_view.h"
@@ -99,6 +103,83 @@ void CaptureOnLog(CMainFrame& frame, const QString& trigger, const QString& file
   });
 }
 
+struct Message {
+  const char* file;
+  QString text;
+  QString caption;
+  unsigned style;
+};
+
+QString FromView(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Every message the program can show, with its own caption and style.
+std::vector<Message> ProgramMessages(const QString& destination, const QString& duplicate) {
+  const QString caption = QStringLiteral("Brenvik Viva Zadado");
+  const QString saved = FromView(engine::kMsgSaveCompletedHead) + "'" +
+                        EscapeMessageText(destination) + "'>" + EscapeMessageText(destination) +
+                        "</a>";
+  return {
+      {"msg_confirm_exit.png", "Do you really want to exit?", caption, kMbConfirmation},
+      {"msg_confirm_stop.png", FromView(engine::kMsgConfirmStop), caption, kMbConfirmation},
+      {"msg_save_completed.png", saved, caption, kMbNotice},
+      {"msg_second_instance.png", "Another instance of application is already running",
+       "Brenvik for  Viva Zadado", kMbNotice},
+      {"msg_close_while_running.png",
+       "Please stop the running process before closing the application.", caption, kMbNotice},
+      {"msg_save_while_running.png", FromView(engine::kMsgStopBeforeSaving), caption, kMbNotice},
+      {"msg_invalid_destination.png", FromView(engine::kMsgInvalidDestination), caption, kMbNotice},
+      {"msg_duplicate.png", EscapeMessageText(duplicate) + "already exist in the list.", caption,
+       kMbNotice},
+      {"msg_nothing_to_remove.png", "No file(s) selected to remove.", caption, kMbNotice},
+      {"msg_help_missing.png",
+       "Brenvik Viva Zadado help file not found, please re-install the software.", caption,
+       kMbNotice},
+      {"msg_system_error.png", "No such file or directory", caption, kMbNotice},
+      {"msg_too_many_files.png",
+       "Only the first 100 of the 120 selected file(s) were added to the list.<br>"
+       "Please select the remaining file(s) again.",
+       caption, kMbNotice},
+      {"msg_private_folder.png",
+       "The private temporary folder of the program cannot be used:<br>" +
+           EscapeMessageText("/tmp/DtmTmp is a link to another place"),
+       caption, kMbNotice},
+  };
+}
+
+// The box as the user sees it: its client area under a plain title bar with the caption.
+bool SaveMessage(const Message& message, const QString& out) {
+  CHtmlMessageBoxTemplate box(
+      AppMessageBoxParams(nullptr, message.text, message.caption, message.style), nullptr);
+  box.show();
+  QCoreApplication::processEvents();
+  const QPixmap client = box.grab();
+  const int bar = 26;
+  QImage shot(client.width() + 2, client.height() + bar + 1, QImage::Format_RGB32);
+  shot.fill(QColor(96, 110, 130));
+  QPainter painter(&shot);
+  QLinearGradient title(0, 0, 0, bar);
+  title.setColorAt(0, QColor(120, 138, 166));
+  title.setColorAt(1, QColor(86, 102, 128));
+  painter.fillRect(1, 1, client.width(), bar - 1, title);
+  QFont font = QApplication::font();
+  font.setBold(true);
+  painter.setFont(font);
+  painter.setPen(Qt::white);
+  painter.drawText(QRect(10, 1, client.width() - 20, bar - 1), Qt::AlignVCenter, box.windowTitle());
+  if (box.CloseAllowed()) {
+    painter.drawText(QRect(client.width() - 24, 1, 20, bar - 1), Qt::AlignCenter,
+                     QStringLiteral("\u2715"));
+  }
+  painter.drawPixmap(1, bar, client);
+  painter.end();
+  const QString file = out + "/" + message.file;
+  const bool ok = shot.save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+  return ok;
+}
+
 void WaitForJob(CMainFrame& frame) {
   while (frame.m_bJobRunning.load() != 0 || frame.m_pView->WorkerActive()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -126,7 +207,7 @@ int main(int argc, char* argv[]) {
   const int height = argc >= 4 ? std::atoi(argv[3]) : 720;
 
   SetAppMessageBoxHook([](const QString&, const QString&, unsigned style) {
-    return (style & kMbYesNo) ? kIdYes : kIdOk;
+    return IsQuestion(style) ? kIdYes : kIdOk;
   });
   const QString packages = QString::fromStdString(root) + "/Documents/Templates";
   QDir().mkpath(packages);
@@ -165,6 +246,11 @@ int main(int argc, char* argv[]) {
     about.show();
     QCoreApplication::processEvents();
     ok &= Save(about, out + "/about.png");
+  }
+  for (const Message& message :
+       ProgramMessages(QStringLiteral("/home/anna/Documents/Repaired"),
+                       QStringLiteral("/home/anna/Documents/R&D <b>draft.dotm"))) {
+    ok &= SaveMessage(message, out);
   }
   std::error_code error;
   std::filesystem::remove_all(root, error);

@@ -1,10 +1,14 @@
 // The view as the jobs see it: calls from a worker arrive on the GUI thread in order, questions
 // block the worker until answered, and calls made on the GUI thread itself go straight through.
+#include <QElapsedTimer>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <atomic>
 #include <thread>
 
 #include "tests/gui/gui_test_support.h"
+#include "widgets/estimate_progress_ctrl.h"
 #include "workspace/control_ids.h"
 #include "workspace/tessel_view.h"
 #include "workspace/view_job_adapter.h"
@@ -49,6 +53,62 @@ class AdapterTest : public QObject {
     QCOMPARE(lines.size(), 201);
     for (int i = 0; i < 200; ++i)
       QCOMPARE(lines[i], QString::number(i));
+  }
+
+  // Thousands of calls from a worker reach the window in a few batches, in order and complete;
+  // the bar shows at most one position per 50 ms and always ends at the last one.
+  void floodIsCoalescedWithoutLosingOrder() {
+    CTesselMSOfficeDotmProjView view(&running_);
+    CViewJobAdapter adapter(&view);
+    auto* bar = view.ProgressBar(engine::ProgressBar::kFile);
+    constexpr int kLines = 5000;
+    std::atomic<bool> done{false};
+    QElapsedTimer clock;
+    clock.start();
+    std::thread worker([&] {
+      adapter.ClearLog();
+      adapter.SetProgressRange(engine::ProgressBar::kFile, kLines);
+      for (int i = 1; i <= kLines; ++i) {
+        adapter.AppendLog("line " + std::to_string(i) + "\r\n", i % 3 == 0 ? 0x009900 : 0x000000);
+        adapter.SetProgressPos(engine::ProgressBar::kFile, i);
+        if (i == kLines / 2) adapter.EnableSaveControls(true);
+      }
+      adapter.RowCount();  // a question: everything before it has been served
+      done = true;
+    });
+    QTRY_VERIFY(done.load());
+    worker.join();
+    const qint64 elapsed = clock.elapsed();
+    QCOMPARE(bar->value(), kLines);
+    QCOMPARE(view.m_bCanSave, 1);
+    auto* log = Find<QTextEdit>(&view, workspace_ids::kEditCtrl);
+    const QStringList lines = log->toPlainText().split('\n');
+    QCOMPARE(lines.size(), kLines + 1);
+    for (int i = 0; i < kLines; ++i)
+      QCOMPARE(lines[i], QStringLiteral("line %1").arg(i + 1));
+    // Colours survive the batching: every third line green.
+    QTextCursor cursor(log->document()->findBlockByNumber(2));
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    QCOMPARE(cursor.charFormat().foreground().color(), QColor(0, 0x99, 0));
+    const CViewJobAdapter::Counts counts = adapter.DeliveryCounts();
+    QVERIFY2(counts.logBatches < kLines / 10, qPrintable(QString::number(counts.logBatches)));
+    QVERIFY2(
+        counts.positions <= elapsed / CViewJobAdapter::kBarIntervalMs + 3,
+        qPrintable(QStringLiteral("%1 positions in %2 ms").arg(counts.positions).arg(elapsed)));
+  }
+
+  // A position with nothing after it still shows, within the interval.
+  void lastPositionArrivesOnItsOwn() {
+    CTesselMSOfficeDotmProjView view(&running_);
+    CViewJobAdapter adapter(&view);
+    auto* bar = view.ProgressBar(engine::ProgressBar::kTotal);
+    std::thread worker([&] {
+      adapter.SetProgressRange(engine::ProgressBar::kTotal, 10);
+      for (int i = 1; i <= 7; ++i)
+        adapter.SetProgressPos(engine::ProgressBar::kTotal, i);
+    });
+    worker.join();
+    QTRY_COMPARE_WITH_TIMEOUT(bar->value(), 7, 1000);
   }
 
   // A worker's question reaches the message funnel; while closing it is answered No at once.

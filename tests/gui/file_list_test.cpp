@@ -254,6 +254,48 @@ class FileListTest : public QObject {
              qPrintable(view_->Preview()->ImagePath()));
   }
 
+  // The folder's name is free when removal returns; its tree goes away in the background and
+  // nothing beside it is touched.
+  void removedFoldersAreDeletedOffTheGuiThread() {
+    QTemporaryDir packages;
+    const QString p = packages.path();
+    Select({p + "/A.dotm", p + "/B.dotm"});
+    const fs::path working = engine::GetWorkingFolder();
+    for (int i = 0; i < 300; ++i)
+      Touch(working / "A.dotm0" / "word" / ("part" + std::to_string(i) + ".xml"), "x");
+    Touch(working / "B.dotm1" / "word" / "document.xml", "B");
+    SelectRows(view_->List(), {0});
+    view_->OnRemoveFiles();
+    QVERIFY(!fs::exists(working / "A.dotm0"));
+    QCOMPARE(ReadAll(working / "B.dotm0" / "word" / "document.xml"), std::string("B"));
+    view_->FolderDisposer().WaitUntilIdle();
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(working))
+      left.push_back(entry.path().filename().string());
+    QCOMPARE(left, std::vector<std::string>{"B.dotm0"});
+    // What a stopped run left waiting goes too; anything else beside the folder stays.
+    fs::path leftover = working;
+    leftover += ".7.removing.trash";
+    fs::path other = working;
+    other += "-notes";
+    Touch(leftover / "word" / "a.xml", "x");
+    Touch(other / "keep.txt", "k");
+    view_->FolderDisposer().DisposeLeftoversBeside(working);
+    view_->FolderDisposer().WaitUntilIdle();
+    QVERIFY(!fs::exists(leftover));
+    QCOMPARE(ReadAll(other / "keep.txt"), std::string("k"));
+    fs::remove_all(other);
+  }
+
+  // A path with markup characters shows as written in the duplicate message.
+  void duplicateMessageShowsThePathAsWritten() {
+    const QString odd = "/in/R&D <b>draft.dotm";
+    Select({odd});
+    Select({odd});
+    QCOMPARE(messages_->Texts(),
+             QStringList{"/in/R&amp;<span></span>D &lt;b&gt;draft.dotmalready exist in the list."});
+  }
+
   void browseTakesAnExistingFolderOnly() {
     QTemporaryDir destination;
     view_->EnableSaveControls(true);

@@ -38,7 +38,7 @@ MessageRecorder::MessageRecorder() {
       answers_.pop_front();
       return answer;
     }
-    return (style & kMbYesNo) ? kIdYes : kIdOk;
+    return IsQuestion(style) ? kIdYes : kIdOk;
   });
 }
 
