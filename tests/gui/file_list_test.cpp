@@ -44,21 +44,23 @@ void SelectRows(CTesselListCtrl* list, std::initializer_list<int> rows) {
     list->topLevelItem(row)->setSelected(true);
 }
 
-void SendDrop(QWidget* target, const QStringList& paths) {
-  auto* mime = new QMimeData;
+// Drags paths over target and drops them, the source offering the actions given; returns the
+// action the target chose (Qt::IgnoreAction when it refused).
+Qt::DropAction SendDrop(QWidget* target, const QStringList& paths,
+                        Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction) {
+  QMimeData mime;
   QList<QUrl> urls;
   for (const QString& path : paths)
     urls << QUrl::fromLocalFile(path);
-  mime->setUrls(urls);
+  mime.setUrls(urls);
   const QPoint point(target->width() / 2, 60);
-  QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
-                        Qt::NoModifier);
+  QDragEnterEvent enter(point, offered, &mime, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &enter);
-  QVERIFY(enter.isAccepted());
-  QCOMPARE(enter.dropAction(), Qt::MoveAction);
-  QDropEvent drop(point, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent drop(point, offered, &mime, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &drop);
-  delete mime;
+  if (!enter.isAccepted() || !drop.isAccepted()) return Qt::IgnoreAction;
+  if (enter.dropAction() != drop.dropAction()) return Qt::IgnoreAction;
+  return drop.dropAction();
 }
 
 }  // namespace
@@ -181,7 +183,7 @@ class FileListTest : public QObject {
   void drops() {
     QFETCH(QStringList, dropped);
     QFETCH(QStringList, listed);
-    SendDrop(view_.get(), dropped);
+    QCOMPARE(SendDrop(view_.get(), dropped), Qt::CopyAction);
     QStringList rows;
     for (int i = 0; i < view_->List()->RowCount(); ++i)
       rows << view_->List()->RowText(i);
@@ -191,6 +193,30 @@ class FileListTest : public QObject {
     QCOMPARE(LogText(view_.get()), Qs(engine::kLogIdleText));
     QCOMPARE(view_->Preview()->HintIndex(), 0);
     QVERIFY(messages_->messages.empty());
+  }
+
+  // Listing only reads a file: a drop is never taken as a move, which would let the file
+  // manager delete the user's original.
+  void dropActions_data() {
+    QTest::addColumn<int>("offered");
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("copy or move") << int(Qt::CopyAction | Qt::MoveAction) << int(Qt::CopyAction)
+                                  << 1;
+    QTest::newRow("every action") << int(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction)
+                                  << int(Qt::CopyAction) << 1;
+    QTest::newRow("link or move") << int(Qt::LinkAction | Qt::MoveAction) << int(Qt::LinkAction)
+                                  << 1;
+    QTest::newRow("move only") << int(Qt::MoveAction) << int(Qt::IgnoreAction) << 0;
+  }
+  void dropActions() {
+    QFETCH(int, offered);
+    QFETCH(int, chosen);
+    QFETCH(int, rows);
+    const Qt::DropAction action =
+        SendDrop(view_.get(), {"/in/a.dotm"}, Qt::DropActions::fromInt(offered));
+    QCOMPARE(int(action), chosen);
+    QCOMPARE(view_->List()->RowCount(), rows);
   }
 
   // Dropped paths are trimmed; the edits leave drops to the view.
