@@ -165,7 +165,8 @@ void CTesselMSOfficeDotmProjView::RemoveSelectedRow(int row) {
 
 void CTesselMSOfficeDotmProjView::ReturnToEmptyState() {
   DiscardWorkingFolder();
-  pathBox_->SetText(QString());
+  // An empty text, not a null one: the box is emptied (a null text would be ignored).
+  pathBox_->SetText(QString(""));
   EnableSaveControls(false);
   EnableRepair(false);
   ShowPreview(QString(), engine::kPreviewNoFiles);

@@ -241,6 +241,9 @@ class FileListTest : public QObject {
     QCOMPARE(view_->List()->RowCount(), 0);
     QVERIFY(!fs::exists(working));
     QVERIFY(view_->DestinationText().isEmpty());
+    auto* box = Find<CPromptEdit>(view_.get(), workspace_ids::kBrowseEditCtrl);
+    QVERIFY(box->text().isEmpty());  // emptied; the prompt, once gone, stays gone
+    QVERIFY(!box->ShowingPrompt());
     QCOMPARE(view_->m_bCanSave, 0);
     QCOMPARE(view_->m_bCanRepair, 0);
     QVERIFY(!Find<QPushButton>(view_.get(), workspace_ids::kBtnSaveFiles)->isEnabled());
