@@ -24,8 +24,10 @@
 #include "engine/working_folder.h"
 #include "tests/gui/gui_test_support.h"
 #include "widgets/app_message_box.h"
+#include "widgets/hyperlink_label.h"
 #include "widgets/picture_box.h"
 #include "widgets/tessel_list_ctrl.h"
+#include "widgets/transparent_static.h"
 #include "workspace/control_ids.h"
 #include "workspace/tessel_view.h"
 
@@ -249,23 +251,105 @@ class FrameTest : public QObject {
     QVERIFY(!second.IsFirstInstance());
   }
 
-  void aboutBoxIgnoresEnterAndEscape() {
+  void dialogUnitsConvertAsThePlatformDoes_data() {
+    QTest::addColumn<QRect>("units");
+    QTest::addColumn<QSize>("base");
+    QTest::addColumn<QRect>("pixels");
+    // 6 by 13 are the base units of "MS Shell Dlg" at 8 points on a 96 dpi screen.
+    QTest::newRow("whole box") << QRect(0, 0, 234, 201) << QSize(6, 13) << QRect(0, 0, 351, 327);
+    QTest::newRow("version line") << QRect(46, 77, 175, 10) << QSize(6, 13)
+                                  << QRect(69, 125, 263, 16);
+    QTest::newRow("OK button") << QRect(95, 184, 50, 14) << QSize(6, 13) << QRect(143, 299, 75, 23);
+    QTest::newRow("wider face") << QRect(70, 118, 93, 8) << QSize(7, 15)
+                                << QRect(123, 221, 162, 15);
+  }
+  void dialogUnitsConvertAsThePlatformDoes() {
+    QFETCH(QRect, units);
+    QFETCH(QSize, base);
+    QFETCH(QRect, pixels);
+    QCOMPARE(CAboutDlg::MapDialogRect(units, base), pixels);
+  }
+
+  void aboutBoxItems() {
     CAboutDlg about;
     QCOMPARE(about.windowTitle(), QString("About Brenvik Viva Zadado v1.0"));
-    QCOMPARE(Find<QLabel>(&about, "IDC_ABOUT_VERSION")->text(),
-             QString("Brenvik Viva Zadado v1.0"));
-    bool productLine = false;
-    for (QLabel* label : about.findChildren<QLabel*>()) {
-      productLine |= label->text() == "Brenvik Viva Zadado Software.";
+    const QSize base = CAboutDlg::DialogBaseUnits(CAboutDlg::DialogFont());
+    const auto place = [base](int x, int y, int w, int h) {
+      return CAboutDlg::MapDialogRect(QRect(x, y, w, h), base);
+    };
+    QCOMPARE(about.size(), place(0, 0, 234, 201).size());
+    struct Item {
+      const char* id;
+      QString text;
+      QRect rect;
+    };
+    const Item labels[] = {
+        {"IDC_ABOUT_VERSION", "Brenvik Viva Zadado v1.0", place(46, 77, 175, 10)},
+        {"IDC_ABOUT_NOTICE", CAboutDlg::NoticeLine(), place(61, 92, 169, 8)},
+        {"IDC_ABOUT_PRODUCT", "Brenvik Viva Zadado Software.", place(56, 106, 147, 8)},
+    };
+    for (const Item& item : labels) {
+      auto* label = Find<CTesselTransparentStatic>(&about, item.id);
+      QCOMPARE(label->text(), item.text);
+      QCOMPARE(label->pos(), item.rect.topLeft());
+      QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(item.text), item.id);
     }
-    QVERIFY(productLine);
+    const QFont bold = Find<QLabel>(&about, "IDC_ABOUT_VERSION")->font();
+    QCOMPARE(bold.family(), QString("Arial"));
+    QCOMPARE(bold.pixelSize(), 16);
+    QCOMPARE(bold.weight(), QFont::Bold);
+    auto* ok = Find<QPushButton>(&about, "IDOK");
+    QCOMPARE(ok->text(), QString("OK"));
+    QVERIFY(!ok->icon().isNull());
+    QCOMPARE(ok->geometry(), place(95, 184, 50, 14));
+    // The addresses are the product's own placeholders on a reserved domain.
+    const Item links[] = {
+        {"IDC_ABOUT_WEBSITE", "https://www.brenvik.example/", place(70, 118, 93, 8)},
+        {"IDC_ABOUT_SUPPORT_MAIL", "mailto:support@brenvik.example", place(70, 131, 84, 8)},
+        {"IDC_ABOUT_SALES_MAIL", "mailto:sales@brenvik.example", place(70, 144, 76, 8)},
+    };
+    for (const Item& item : links) {
+      auto* link = Find<CHyperlinkLabel>(&about, item.id);
+      QCOMPARE(link->URL(), item.text);
+      QCOMPARE(link->toolTip(), item.text);
+      QVERIFY(item.text.contains(link->text()));
+      QCOMPARE(link->pos(), item.rect.topLeft());
+      QVERIFY(link->font().underline());  // underlined from the start
+      QVERIFY(link->geometry().bottom() < ok->y());
+    }
+  }
+
+  void aboutBoxIgnoresEnterAndEscape() {
+    CAboutDlg about;
     about.show();
-    QTest::keyClick(&about, Qt::Key_Escape);
-    QTest::keyClick(&about, Qt::Key_Return);
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    auto* ok = Find<QPushButton>(&about, "IDOK");
+    for (QWidget* target : {static_cast<QWidget*>(&about), static_cast<QWidget*>(ok)}) {
+      ok->setFocus();
+      for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
+        QTest::keyClick(target, key);
+    }
     QVERIFY(about.isVisible());
-    Find<QPushButton>(&about, "IDOK")->click();
+    ok->click();
     QVERIFY(!about.isVisible());
     QCOMPARE(about.result(), int(QDialog::Accepted));
+    about.show();
+    QVERIFY(about.close());  // the close box
+    QVERIFY(!about.isVisible());
+  }
+
+  void aboutBoxLinkOpensTheMailProgram() {
+    std::vector<QUrl> opened;
+    CHyperlinkLabel::SetServices({.openUrl = [&opened](const QUrl& url) {
+      opened.push_back(url);
+      return true;
+    }});
+    CAboutDlg about;
+    about.show();
+    QTest::mouseClick(Find<CHyperlinkLabel>(&about, "IDC_ABOUT_SALES_MAIL"), Qt::LeftButton,
+                      Qt::NoModifier, QPoint(2, 2));
+    CHyperlinkLabel::SetServices({});
+    QCOMPARE(opened, std::vector<QUrl>{QUrl("mailto:sales@brenvik.example")});
   }
 };
 
