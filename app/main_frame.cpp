@@ -19,6 +19,7 @@
 #include "engine/job_view.h"
 #include "engine/working_folder.h"
 #include "widgets/app_message_box.h"
+#include "widgets/splash_window.h"
 #include "workspace/tessel_view.h"
 
 namespace {
@@ -47,6 +48,7 @@ QString ToolTip(const char* commandString) {
 }  // namespace
 
 CMainFrame::CMainFrame(int look, QWidget* parent) : QMainWindow(parent) {
+  ShowSplash();
   ApplyVisualStyle(look);
   setWindowTitle(CTesselMSOfficeDotmProjDoc::FrameCaption());
   setWindowIcon(QIcon(QStringLiteral(":/res/app_icon.png")));
@@ -81,6 +83,18 @@ const QUrl& CMainFrame::ProductPageUrl() {
 const QUrl& CMainFrame::MakerSiteUrl() {
   static const QUrl url(QStringLiteral("https://www.brenvik.example/"));
   return url;
+}
+
+// The start-up picture over the frame being built: centred on the screen, fading in, gone
+// after two seconds. It destroys itself; the frame does not touch it again.
+void CMainFrame::ShowSplash() {
+  auto* splash = new CSplashWindow;
+  if (!splash->Create(this)) {
+    delete splash;
+    return;
+  }
+  splash->SetBitmap(QStringLiteral(":/res/splash.png"));
+  splash->Show();
 }
 
 void CMainFrame::CreateActions() {

@@ -60,6 +60,7 @@ class CMainFrame : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void ShowSplash();
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
