@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 
 namespace {
@@ -42,9 +43,9 @@ bool CSplashWindow::Create(QWidget* parent) {
   hideDelayMs_ = kDefaultHideDelayMs;
   style_ = kDefaultStyle;
   // The shadow bit asks for a platform shadow; Qt offers none for a shaped window, so the
-  // window goes without (as a window class without a shadow would).
-  winId();
-  return testAttribute(Qt::WA_WState_Created);
+  // window goes without (as a window class without a shadow would). The native window is made
+  // when it is first shown.
+  return true;
 }
 
 bool CSplashWindow::SetBitmap(const QString& path) {
@@ -59,12 +60,18 @@ bool CSplashWindow::SetBitmap(const QImage& picture) {
   shape_ = RegionFromImage(picture_, kTransparentColour);
   // An empty mask would mean "no mask" to Qt: a picture without any opaque pixel is shown as
   // nothing at all instead.
+  ApplyShape();
+  return true;
+}
+
+void CSplashWindow::ApplyShape() {
   if (shape_.isEmpty()) {
     setMask(QRegion(-1, -1, 1, 1));
   } else {
     setMask(shape_);
   }
-  return true;
+  // A mask set before the native window exists is not always carried over to it.
+  if (QWindow* native = windowHandle()) native->setMask(mask());
 }
 
 void CSplashWindow::PlaceWindow() {
@@ -86,13 +93,10 @@ void CSplashWindow::PlaceWindow() {
 void CSplashWindow::Show() {
   setGeometry(QRect(place_, picture_.size()));
   if (!picture_.isNull()) {
-    if (style_ & SPLASH_FADE_IN) {
-      setWindowOpacity(0.0);
-      show();
-      Fade(0.0, 1.0, kFadeInMs);
-    } else {
-      show();
-    }
+    if (style_ & SPLASH_FADE_IN) setWindowOpacity(0.0);
+    show();
+    ApplyShape();
+    if (style_ & SPLASH_FADE_IN) Fade(0.0, 1.0, kFadeInMs);
   }
   if (hideDelayMs_ > 0) hideTimer_.start(hideDelayMs_);
 }

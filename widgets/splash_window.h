@@ -78,6 +78,7 @@ class CSplashWindow : public QWidget {
 
  private:
   void PlaceWindow();
+  void ApplyShape();
   void Fade(qreal from, qreal to, int milliseconds);
 
   QPointer<QWidget> parent_;
