@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -243,14 +244,34 @@ void CMainFrame::SetApplicationLook(int look) {
   update();
 }
 
+QStringList CMainFrame::HelpFileCandidates() {
+  // The program's folder itself, not its path with the program's name cut out of it (which
+  // breaks in a folder whose name holds the program's name).
+  const QString folder = QCoreApplication::applicationDirPath();
+  const QString name = QStringLiteral("Brenvik for Viva Zadado");
+#ifdef Q_OS_WIN
+  // The compiled help beside the program; the same pages as HTML when it could not be built.
+  return {folder + QLatin1Char('/') + name + QStringLiteral(".chm"),
+          folder + QLatin1Char('/') + name + QStringLiteral(".html")};
+#else
+  // Beside the program in a build, under the data folder once installed.
+  return {folder + QLatin1Char('/') + name + QStringLiteral(".html"),
+          QDir::cleanPath(folder + QStringLiteral("/../share/doc/brenvik-viva-zadado/") + name +
+                          QStringLiteral(".html"))};
+#endif
+}
+
 QString CMainFrame::HelpFilePath() {
-  // The program's folder itself, not its path with the program's name cut out of it.
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/Brenvik for Viva Zadado.chm");
+  const QStringList candidates = HelpFileCandidates();
+  for (const QString& candidate : candidates) {
+    if (QFileInfo(candidate).isFile()) return candidate;
+  }
+  return candidates.front();
 }
 
 void CMainFrame::OnHelp() {
   const QString path = HelpFilePath();
-  if (!QFileInfo::exists(path)) {
+  if (!QFileInfo(path).isFile()) {
     AppMessageBox(this,
                   tr("Brenvik Viva Zadado help file not found, please re-install the software."),
                   kCaption, kMbIconInformation);

@@ -44,7 +44,9 @@ class CMainFrame : public QMainWindow {
   void OnLogoClicked();
   void OnAppAbout();
 
+  // The help document: the first of the candidates that exists, else the first candidate.
   static QString HelpFilePath();
+  static QStringList HelpFileCandidates();
   static const QUrl& ProductPageUrl();
   static const QUrl& MakerSiteUrl();
   // Test seam: opens web pages and the help file (default: the desktop's handler).

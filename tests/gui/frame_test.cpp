@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLockFile>
@@ -113,7 +114,11 @@ class FrameTest : public QObject {
     QCOMPARE(messages_->messages[0].caption, QString("Brenvik Viva Zadado"));
     QVERIFY(opened_.empty());
     QVERIFY(CMainFrame::HelpFilePath().startsWith(QCoreApplication::applicationDirPath() + "/"));
+#ifdef Q_OS_WIN
     QVERIFY(CMainFrame::HelpFilePath().endsWith("/Brenvik for Viva Zadado.chm"));
+#else
+    QVERIFY(CMainFrame::HelpFilePath().endsWith("/Brenvik for Viva Zadado.html"));
+#endif
     frame.Action(32806)->trigger();
     QCOMPARE(opened_, std::vector<QUrl>{CMainFrame::ProductPageUrl()});
   }
@@ -128,6 +133,21 @@ class FrameTest : public QObject {
     QVERIFY(splash->isVisible());
     QVERIFY(!splash->Shape().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(splash.isNull(), 4000);
+  }
+
+  // With the help document beside the program, Help opens it and says nothing.
+  void helpOpensTheDocumentBesideTheProgram() {
+    const QString path = CMainFrame::HelpFileCandidates().front();
+    QVERIFY2(!QFileInfo::exists(path), "a help document is in the way");
+    QFile help(path);
+    QVERIFY(help.open(QIODevice::WriteOnly));
+    help.write("<html><body>help</body></html>");
+    help.close();
+    CMainFrame frame(215);
+    frame.Action(32788)->trigger();
+    QFile::remove(path);
+    QVERIFY(messages_->messages.empty());
+    QCOMPARE(opened_, std::vector<QUrl>{QUrl::fromLocalFile(path)});
   }
 
   void toolBarStatusBarAndLogo() {
