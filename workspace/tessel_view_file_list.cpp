@@ -182,7 +182,10 @@ void CTesselMSOfficeDotmProjView::DiscardWorkingFolder() {
 }
 
 void CTesselMSOfficeDotmProjView::OnBrowseFolder() {
-  const QString folder = AskFolder(this, tr("Select path to save repaired file(s)")).trimmed();
+  // The browser opens at the destination already chosen, when there is one.
+  const QString folder =
+      AskFolder(this, tr("Select path to save repaired file(s)"), DestinationText().trimmed())
+          .trimmed();
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) return;
   pathBox_->SetText(folder);
 }

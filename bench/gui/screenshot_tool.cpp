@@ -134,7 +134,7 @@ int main(int argc, char* argv[]) {
   QDir().mkpath(destination);
   const QStringList paths = WritePackages(packages);
   SetOpenPackagesHook([paths] { return paths; });
-  SetFolderHook([destination](const QString&) { return destination; });
+  SetFolderHook([destination](const QString&, const QString&) { return destination; });
 
   bool ok = true;
   {

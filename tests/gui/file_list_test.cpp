@@ -1,5 +1,8 @@
 // The file list of the workspace: selecting, dropping and removing packages.
+#include <QDir>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -12,6 +15,7 @@
 #include "engine/job_texts.h"
 #include "engine/working_folder.h"
 #include "tests/gui/gui_test_support.h"
+#include "widgets/file_dialogs.h"
 #include "widgets/picture_box.h"
 #include "widgets/prompt_edit.h"
 #include "widgets/tessel_list_ctrl.h"
@@ -293,6 +297,30 @@ class FileListTest : public QObject {
     dialogs_->folder = destination.path() + "/missing";
     view_->OnBrowseFolder();
     QCOMPARE(view_->DestinationText(), destination.path());
+    // The first browser had no destination to start at; the next ones start at the chosen one.
+    QCOMPARE(dialogs_->folderStarts, (QStringList{QString(), destination.path()}));
+  }
+
+  // The dialogs themselves, as the user meets them.
+  void dialogsStartWhereTheUserIs() {
+    const std::unique_ptr<QFileDialog> open = MakeOpenPackagesDialog(nullptr);
+    QCOMPARE(open->defaultSuffix(), QString("dotm"));
+    QCOMPARE(open->nameFilters(), QStringList{"Dotm File (*.dotm)"});
+    QCOMPARE(open->fileMode(), QFileDialog::ExistingFiles);
+    open->setOption(QFileDialog::DontUseNativeDialog);
+    auto* name = open->findChild<QLineEdit*>("fileNameEdit");
+    QVERIFY(name);
+    QCOMPARE(name->text(), QString("*.dotm"));
+
+    QTemporaryDir destination;
+    const std::unique_ptr<QFileDialog> folder =
+        MakeFolderDialog(nullptr, "Select path to save repaired file(s)", destination.path());
+    QCOMPARE(folder->directory().absolutePath(), QDir(destination.path()).absolutePath());
+    QCOMPARE(folder->fileMode(), QFileDialog::Directory);
+    QCOMPARE(folder->windowTitle(), QString("Select path to save repaired file(s)"));
+    const std::unique_ptr<QFileDialog> nowhere =
+        MakeFolderDialog(nullptr, "x", destination.path() + "/missing");
+    QVERIFY(nowhere->directory().exists());
   }
 };
 
