@@ -8,18 +8,21 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLockFile>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <filesystem>
 #include <fstream>
 
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "app/main_frame_customize_dlg.h"
 #include "app/single_instance_guard.h"
 #include "app/tessel_app.h"
 #include "app/visual_style.h"
@@ -135,6 +138,122 @@ class FrameTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(splash.isNull(), 4000);
   }
 
+  // The customize dialog chooses the tool bar's buttons; the bar keeps its order and its
+  // customize button.
+  void toolBarCustomize() {
+    CMainFrame frame(215);
+    QCOMPARE(frame.Action(126)->text(), QString("Customize..."));
+    CMainFrame::SetCustomizeRunner([](CToolBarCustomizeDlg& dialog) {
+      QList<QAction*> shown = dialog.ShownCommands();
+      dialog.SetShown(shown.at(1), false);  // Remove File(s)
+      dialog.SetShown(shown.at(5), false);  // Software Help
+      return true;
+    });
+    Find<QToolButton>(&frame, "ID_TOOLBAR_CUSTOMIZE")->click();
+    QCOMPARE(frame.ToolBarCommands(), (QList<int>{32773, 32775, 32802, 32804, 32785}));
+    CMainFrame::SetCustomizeRunner([](CToolBarCustomizeDlg& dialog) {
+      dialog.Reset();
+      return false;  // cancelled: nothing changes
+    });
+    frame.OnCustomize();
+    QCOMPARE(frame.ToolBarCommands(), (QList<int>{32773, 32775, 32802, 32804, 32785}));
+    CMainFrame::SetCustomizeRunner([](CToolBarCustomizeDlg& dialog) {
+      dialog.Reset();
+      return true;
+    });
+    frame.OnCustomize();
+    CMainFrame::SetCustomizeRunner(nullptr);
+    QCOMPARE(frame.ToolBarCommands(),
+             (QList<int>{32773, 32774, 32775, 32802, 32804, 32788, 32785}));
+    QCOMPARE(frame.ToolBar()->actions().last()->data().toInt(), 0);  // the button stays last
+    std::unique_ptr<QMenu> menu(frame.createPopupMenu());
+    QVERIFY(menu->actions().contains(frame.Action(126)));
+  }
+
+  // The radio mark follows the style; an unknown stored value changes nothing on screen.
+  void visualStyleMarkAndUnknownLooks() {
+    CMainFrame frame(217);
+    QVERIFY(frame.Action(217)->isChecked());
+    QCOMPARE(frame.AppliedLook(), 217);
+    frame.Action(216)->trigger();
+    QVERIFY(frame.Action(216)->isChecked());
+    QVERIFY(!frame.Action(217)->isChecked());
+    QCOMPARE(StoredApplicationLook(), 216);
+    const QColor black = QApplication::palette().color(QPalette::Window);
+    QCOMPARE(black, PaletteForLook(216).color(QPalette::Window));
+    frame.SetApplicationLook(999);
+    QCOMPARE(StoredApplicationLook(), 999);
+    QCOMPARE(frame.AppliedLook(), 216);  // the Office 2007 colour style stays
+    QCOMPARE(QApplication::palette().color(QPalette::Window), black);
+    for (int look = 210; look <= 218; ++look)
+      QVERIFY(!frame.Action(look)->isChecked());
+    frame.SetApplicationLook(211);
+    frame.SetApplicationLook(5);  // back to Office 2007, still in its black style
+    QCOMPARE(frame.AppliedLook(), 216);
+    CMainFrame unknown(999);  // a frame made later finds the colour style as it was
+    QCOMPARE(unknown.AppliedLook(), 216);
+    unknown.SetApplicationLook(215);
+    QSettings("BrenvikDotmRepair", "Brenvik Viva Zadado").remove("ApplicationLook");
+  }
+
+  // The lock-key panes follow the state each key event carries.
+  void lockKeyPanes_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<quint32>("native");
+    QTest::addColumn<QString>("panes");
+    const int press = QEvent::KeyPress;
+    const int release = QEvent::KeyRelease;
+    QTest::newRow("nothing on") << int(Qt::Key_A) << press << 0u << "||";
+    QTest::newRow("caps lock") << int(Qt::Key_A) << press << 0x02u << "CAP||";
+    QTest::newRow("num lock") << int(Qt::Key_B) << release << 0x10u << "|NUM|";
+    QTest::newRow("both, shift too") << int(Qt::Key_C) << press << 0x13u << "CAP|NUM|";
+    QTest::newRow("caps key's own press: state before the toggle")
+        << int(Qt::Key_CapsLock) << press << 0x00u << "CAP|NUM|";
+    QTest::newRow("caps key's release: state after it")
+        << int(Qt::Key_CapsLock) << release << 0x10u << "|NUM|";
+    QTest::newRow("scroll lock released")
+        << int(Qt::Key_ScrollLock) << release << 0x10u << "|NUM|SCRL";
+  }
+  void lockKeyPanes() {
+    QFETCH(int, key);
+    QFETCH(int, type);
+    QFETCH(quint32, native);
+    QFETCH(QString, panes);
+    static std::unique_ptr<CMainFrame> frame;  // one frame for the whole table: states carry on
+    if (!frame) frame = std::make_unique<CMainFrame>(215);
+    QKeyEvent event(QEvent::Type(type), key, Qt::NoModifier, 0, 0, native);
+    QCoreApplication::sendEvent(frame->m_pView, &event);
+    const QStringList texts{Find<QLabel>(frame.get(), "ID_INDICATOR_CAP")->text(),
+                            Find<QLabel>(frame.get(), "ID_INDICATOR_NUM")->text(),
+                            Find<QLabel>(frame.get(), "ID_INDICATOR_SCRL")->text()};
+    QCOMPARE(texts.join('|'), panes);
+    if (QString(QTest::currentDataTag()) == "scroll lock released") frame.reset();
+  }
+
+  // F6 and Shift+F6 walk the panes that can take the focus.
+  void f6MovesBetweenPanes() {
+    CMainFrame frame(215);
+    delete frame.findChild<CSplashWindow*>();
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QWidget* list = Find<QWidget>(&frame, workspace_ids::kListCtrl);
+    QWidget* box = Find<QWidget>(&frame, workspace_ids::kBrowseEditCtrl);
+    QWidget* log = Find<QWidget>(&frame, workspace_ids::kEditCtrl);
+    list->setFocus();
+    QTest::keyClick(&frame, Qt::Key_F6);
+    QCOMPARE(QApplication::focusWidget(), log);  // the destination box is disabled
+    QTest::keyClick(&frame, Qt::Key_F6);
+    QCOMPARE(QApplication::focusWidget(), list);
+    QTest::keyClick(&frame, Qt::Key_F6, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), log);
+    frame.m_pView->EnableSaveControls(true);
+    QTest::keyClick(&frame, Qt::Key_F6, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), box);
+    QTest::keyClick(&frame, Qt::Key_F6);
+    QCOMPARE(QApplication::focusWidget(), log);
+  }
+
   // With the help document beside the program, Help opens it and says nothing.
   void helpOpensTheDocumentBesideTheProgram() {
     const QString path = CMainFrame::HelpFileCandidates().front();
@@ -157,7 +276,12 @@ class FrameTest : public QObject {
     QList<int> ids;
     for (QAction* action : bar->actions())
       ids << action->data().toInt();
-    QCOMPARE(ids, (QList<int>{32773, 32774, 32775, 32802, 32804, 32788, 32785}));
+    // The commands, then the customize button.
+    QCOMPARE(ids, (QList<int>{32773, 32774, 32775, 32802, 32804, 32788, 32785, 0}));
+    QCOMPARE(bar->widgetForAction(bar->actions().last()),
+             Find<QToolButton>(&frame, "ID_TOOLBAR_CUSTOMIZE"));
+    QVERIFY(bar->isMovable() && bar->isFloatable());  // dockable on every side
+    QCOMPARE(bar->allowedAreas(), Qt::AllToolBarAreas);
     QCOMPARE(frame.StatusPaneText(), QString("Brenvik Viva Zadado"));
     emit frame.m_pView->statusText("Save...");  // the view's texts reach pane zero
     QCOMPARE(frame.StatusPaneText(), QString("Save..."));
