@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -232,6 +233,11 @@ void CMainFrame::CreateToolBar() {
   for (int id : app_ids::kToolBarCommands)
     toolBar_->addAction(Action(id));
   AddCustomizeButton();
+  // Docking, floating or customizing the bar moves its buttons: the logo looks again.
+  const auto placeLogoLater = [this] { QTimer::singleShot(0, this, [this] { PlaceLogo(); }); };
+  connect(toolBar_, &QToolBar::topLevelChanged, this, placeLogoLater);
+  connect(toolBar_, &QToolBar::orientationChanged, this, placeLogoLater);
+  connect(toolBar_, &QToolBar::actionTriggered, this, placeLogoLater);
 }
 
 void CMainFrame::AddCustomizeButton() {
@@ -262,6 +268,7 @@ void CMainFrame::SetToolBarCommands(const QList<int>& commandIds) {
   for (int id : app_ids::kToolBarCommands) {
     if (commandIds.contains(id)) toolBar_->insertAction(customizeButton_, Action(id));
   }
+  QTimer::singleShot(0, this, [this] { PlaceLogo(); });
 }
 
 void CMainFrame::OnCustomize() {
@@ -470,10 +477,32 @@ void CMainFrame::OnAppAbout() {
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  if (logo_) {
-    logo_->setGeometry(width() - 250, 28, 245, 50);
-    logo_->raise();
+  PlaceLogo();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The bars are laid out for the first time now.
+  QTimer::singleShot(0, this, [this] { PlaceLogo(); });
+}
+
+// The logo sits in the top right corner over the tool bar's row. In a narrow frame it would
+// cover the last tool bar buttons (the customize button among them): then it steps aside.
+void CMainFrame::PlaceLogo() {
+  if (!logo_) return;
+  const QRect place(width() - 250, 28, 245, 50);
+  logo_->setGeometry(place);
+  bool covers = false;
+  if (toolBar_ && !toolBar_->isHidden() && !toolBar_->isFloating()) {
+    for (QAction* action : toolBar_->actions()) {
+      const QWidget* button = toolBar_->widgetForAction(action);
+      if (!button || button->isHidden()) continue;
+      const QRect onFrame(button->mapTo(this, QPoint(0, 0)), button->size());
+      covers = covers || onFrame.intersects(place);
+    }
   }
+  logo_->setVisible(!covers);
+  logo_->raise();
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

@@ -86,6 +86,7 @@ class CMainFrame : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -94,6 +95,7 @@ class CMainFrame : public QMainWindow {
   void CreateLookActions();
   void ApplyLook(int look);
   void AddCustomizeButton();
+  void PlaceLogo();
   void CreateMenus();
   void CreateToolBar();
   void CreateStatusBar();

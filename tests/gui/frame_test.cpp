@@ -297,6 +297,12 @@ class FrameTest : public QObject {
     QCOMPARE(logo->objectName(), QString("ID_FRAME_LOGO_BUTTON"));
     QCOMPARE(logo->geometry(), QRect(frame.width() - 250, 28, 245, 50));
     QCOMPARE(logo->cursor().shape(), Qt::PointingHandCursor);
+    QVERIFY(logo->isVisible());
+    // At the smallest size the logo would cover the last tool bar buttons: it steps aside.
+    frame.resize(650, 450);
+    QTRY_VERIFY(!logo->isVisible());
+    frame.resize(1000, 700);
+    QTRY_VERIFY(logo->isVisible());
     QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), logo->mapToGlobal(QPointF(5, 5)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(logo, &move);
