@@ -8,6 +8,7 @@
 
 namespace hyperlink {
 
+#ifndef Q_OS_WIN
 namespace {
 
 // The name of the desktop entry that opens web pages, as xdg-mime reports it.
@@ -30,6 +31,7 @@ QString ReadText(const QString& path) {
 }
 
 }  // namespace
+#endif
 
 QString CommandBeforePlaceholder(const QString& command, const QStringList& placeholders) {
   qsizetype cut = -1;

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QEnterEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
 
@@ -36,7 +37,7 @@ void ShowError(QWidget* owner, const QString& text) {
     ServicesRef().showError(owner, text);
     return;
   }
-  QMessageBox::warning(owner, QString(), text);
+  QMessageBox::warning(owner, QGuiApplication::applicationDisplayName(), text);
 }
 
 }  // namespace
