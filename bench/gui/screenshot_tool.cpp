@@ -1,10 +1,10 @@
 // Renders the main window in each workspace state to PNG files, headless:
 //   screenshot_tool OUT_FOLDER [WIDTH HEIGHT]
 // writes empty.png, listed.png, repairing.png, repaired.png, saving.png, about.png,
-// about-hovered.png (the web-site link under the mouse), help.png (the help document) and the
-// repaired window at the smallest size and at full HD (main-650x450.png, main-1920x1080.png). The
-// states are reached the way a user reaches them (through the test seams of the dialogs and message
-// boxes); the transient ones are captured while their job runs.
+// about-hovered.png (the web-site link under the mouse), customize.png, help.png (the help
+// document) and the repaired window at the smallest size and at full HD (main-650x450.png,
+// main-1920x1080.png). The states are reached the way a user reaches them (through the test seams
+// of the dialogs and message boxes); the transient ones are captured while their job runs.
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
@@ -23,7 +23,9 @@
 #include <string>
 
 #include "app/about_dlg.h"
+#include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "app/main_frame_customize_dlg.h"
 #include "tests/support/package_builder.h"
 #include "widgets/app_message_box.h"
 #include "widgets/file_dialogs.h"
@@ -126,6 +128,18 @@ bool ShootAboutHovered(QWidget& owner, const QString& file) {
   return Save(about, file);
 }
 
+// The tool bar's customize dialog, Software Help unticked.
+bool ShootCustomize(CMainFrame& frame, const QString& file) {
+  QList<QAction*> commands;
+  for (int id : app_ids::kToolBarCommands)
+    commands << frame.Action(id);
+  CToolBarCustomizeDlg dialog(commands, commands, &frame);
+  dialog.SetShown(frame.Action(app_ids::kIdSoftwareHelp), false);
+  dialog.show();
+  QCoreApplication::processEvents();
+  return Save(dialog, file);
+}
+
 // The help document, rendered by Qt's own HTML view (the program opens it in the browser).
 bool ShootHelp(const QString& file) {
   const QString path = QStringLiteral(BRENVIK_HELP_SOURCE);
@@ -218,6 +232,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::processEvents();
     ok &= Save(about, out + "/about.png");
     ok &= ShootAboutHovered(frame, out + "/about-hovered.png");
+    ok &= ShootCustomize(frame, out + "/customize.png");
   }
   ok &= ShootHelp(out + "/help.png");
   ok &= ShootRepairedAt(QSize(650, 450), out + "/main-650x450.png");
