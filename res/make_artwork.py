@@ -526,19 +526,25 @@ def make_list_background():
     c.save("list_background.png")
 
 
+def draw_logo(c, ox=0.0, oy=0.0):
+    """The 250 by 50 logo (mark and name) with its top-left corner at (ox, oy)."""
+    mark = d_box(2, 3, 46, 47, 9)
+    fill(c, mark, (0, 0, 48, 50), vertical(BLUE_LIGHT, BLUE_DEEP, 3, 47), 1.0, ox, oy)
+    fill(c, d_outline(mark, 1.2), (0, 0, 48, 50), BLUE_DEEP, 1.0, ox, oy)
+    draw_page(c, 0.62, ox=ox + 9.5, oy=oy + 8.5, x0=8, x1=36, y0=2, y1=48, fold=10, lines=False)
+    fill(c, d_stroke([(14, 26), (20, 33), (33, 17)], 5.0), (8, 10, 38, 40), GREEN, 0.62,
+         ox + 9.5, oy + 8.5)
+    name_width = text_width(PRODUCT, 19)
+    x = ox + 54 + (190 - name_width) / 2
+    draw_text(c, PRODUCT, x + 0.6, oy + 33.8, 19, 2.2, (0, 0, 0), alpha=0.15)
+    draw_text(c, PRODUCT, x, oy + 33, 19, 2.2, BLUE_DEEP)
+    fill(c, d_stroke([(x - ox, 40.5), (x - ox + name_width, 40.5)], 1.4), (0, 38, 250, 43), AMBER,
+         1.0, ox, oy)
+
+
 def make_logo():
     c = Canvas(250, 50)
-    mark = d_box(2, 3, 46, 47, 9)
-    fill(c, mark, (0, 0, 48, 50), vertical(BLUE_LIGHT, BLUE_DEEP, 3, 47))
-    fill(c, d_outline(mark, 1.2), (0, 0, 48, 50), BLUE_DEEP)
-    draw_page(c, 0.62, ox=9.5, oy=8.5, x0=8, x1=36, y0=2, y1=48, fold=10, lines=False)
-    fill(c, d_stroke([(14, 26), (20, 33), (33, 17)], 5.0), (8, 10, 38, 40), GREEN, 0.62, 9.5,
-         8.5)
-    name_width = text_width(PRODUCT, 19)
-    x = 54 + (190 - name_width) / 2
-    draw_text(c, PRODUCT, x + 0.6, 33.8, 19, 2.2, (0, 0, 0), alpha=0.15)
-    draw_text(c, PRODUCT, x, 33, 19, 2.2, BLUE_DEEP)
-    fill(c, d_stroke([(x, 40.5), (x + name_width, 40.5)], 1.4), (0, 38, 250, 43), AMBER)
+    draw_logo(c)
     c.save("logo.png")
 
 
@@ -600,7 +606,19 @@ def make_about_background():
     fill(c, sdf, (6, 2, 42, 54), WHITE, s, ox, oy, alpha=0.22)
     fill(c, d_outline(sdf, 0.8), (6, 2, 42, 54), BLUE, s, ox, oy, alpha=0.12)
     fill(c, d_box(0, h - 4, w, h), (0, h - 6, w, h), BLUE, alpha=0.5)
+    # The logo in the free band above the version line (which starts at y 125 in the box).
+    draw_logo(c, (w - 9 - 250) / 2.0, 40)
     c.save("about_background.png")
+
+
+def make_ok_icon():
+    """The about box's OK button picture: a green check in a disc, 16 pixels."""
+    c = Canvas(16, 16)
+    s = 16 / 48.0
+    bbox = (0, 0, 48, 48)
+    fill(c, d_circle(24, 24, 21), bbox, vertical((96, 200, 104), GREEN_DARK, 3, 45), s)
+    fill(c, d_stroke([(13, 25), (21, 33), (35, 16)], 6.5), bbox, WHITE, s)
+    c.save("btn_ok.png")
 
 
 def main():
@@ -622,6 +640,7 @@ def main():
     make_app_icon()
     make_splash()
     make_about_background()
+    make_ok_icon()
 
 
 if __name__ == "__main__":

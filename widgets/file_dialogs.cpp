@@ -29,17 +29,41 @@ QString StartFolder() {
 
 }  // namespace
 
+std::unique_ptr<QFileDialog> MakeOpenPackagesDialog(QWidget* owner) {
+  auto dialog = std::make_unique<QFileDialog>(owner, QStringLiteral("Open"), StartFolder(),
+                                              QStringLiteral("Dotm File (*.dotm)"));
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::ExistingFiles);
+  dialog->setDefaultSuffix(QStringLiteral("dotm"));
+  dialog->selectFile(QStringLiteral("*.dotm"));
+  return dialog;
+}
+
+std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* owner, const QString& title,
+                                              const QString& startFolder) {
+  const QString start = !startFolder.isEmpty() && QFileInfo(startFolder).isDir()
+                            ? QFileInfo(startFolder).absoluteFilePath()
+                            : QString();
+  auto dialog = std::make_unique<QFileDialog>(owner, title, start);
+  dialog->setFileMode(QFileDialog::Directory);
+  dialog->setOption(QFileDialog::ShowDirsOnly);
+  return dialog;
+}
+
 QStringList AskOpenPackages(QWidget* owner) {
   if (OpenHook()) return OpenHook()();
-  const QStringList files = QFileDialog::getOpenFileNames(
-      owner, QStringLiteral("Open"), StartFolder(), QStringLiteral("Dotm File (*.dotm)"));
+  const std::unique_ptr<QFileDialog> dialog = MakeOpenPackagesDialog(owner);
+  if (dialog->exec() != QDialog::Accepted) return {};
+  const QStringList files = dialog->selectedFiles();
   if (!files.isEmpty()) LastOpenFolder() = QFileInfo(files.front()).absolutePath();
   return files;
 }
 
-QString AskFolder(QWidget* owner, const QString& title) {
-  if (FolderHookRef()) return FolderHookRef()(title);
-  return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+QString AskFolder(QWidget* owner, const QString& title, const QString& startFolder) {
+  if (FolderHookRef()) return FolderHookRef()(title, startFolder);
+  const std::unique_ptr<QFileDialog> dialog = MakeFolderDialog(owner, title, startFolder);
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  return dialog->selectedFiles().front();
 }
 
 void SetOpenPackagesHook(OpenPackagesHook hook) {

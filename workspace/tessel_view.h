@@ -121,11 +121,13 @@ class CTesselMSOfficeDotmProjView : public QWidget {
   QLabel* MakeLabel(const QString& text, const QFont& font);
 
   void LayOutBand(int width, int height, int top);
+  QRect PreviewLabelRect(int width) const;
   void UpdateListBackground(int width, int height);
   QString HoverTextOf(QObject* control) const;
   // The view's own child that holds descendant (itself when it is one); null for others.
   QObject* DirectChild(QObject* descendant) const;
 
+  bool AcceptAsCopy(QDropEvent* event);
   void AddSelectedPaths(const QStringList& paths);
   void RemoveSelectedRow(int row);
   void ReturnToEmptyState();

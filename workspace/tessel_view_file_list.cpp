@@ -85,28 +85,39 @@ int CTesselMSOfficeDotmProjView::IsNotInList(const QString& path) const {
   return notListed;
 }
 
-void CTesselMSOfficeDotmProjView::dragEnterEvent(QDragEnterEvent* event) {
-  if (!event->mimeData()->hasUrls()) return;
-  event->setDropAction(Qt::MoveAction);
+// Listing a file only reads it, so a drop is taken as a copy (or a link): a Move would let
+// the file manager delete the user's files once the drop is done. A source that offers only
+// Move is refused.
+bool CTesselMSOfficeDotmProjView::AcceptAsCopy(QDropEvent* event) {
+  if (!event->mimeData()->hasUrls()) return false;
+  const Qt::DropActions offered = event->possibleActions();
+  if (offered & Qt::CopyAction) {
+    event->setDropAction(Qt::CopyAction);
+  } else if (offered & Qt::LinkAction) {
+    event->setDropAction(Qt::LinkAction);
+  } else {
+    event->ignore();
+    return false;
+  }
   event->accept();
+  return true;
+}
+
+void CTesselMSOfficeDotmProjView::dragEnterEvent(QDragEnterEvent* event) {
+  AcceptAsCopy(event);
 }
 
 void CTesselMSOfficeDotmProjView::dragMoveEvent(QDragMoveEvent* event) {
-  if (!event->mimeData()->hasUrls()) return;
-  event->setDropAction(Qt::MoveAction);
-  event->accept();
+  AcceptAsCopy(event);
 }
 
 void CTesselMSOfficeDotmProjView::dropEvent(QDropEvent* event) {
-  const QMimeData* mime = event->mimeData();
-  if (!mime->hasUrls()) return;  // no file list: ignored
+  if (!AcceptAsCopy(event)) return;  // no file list, or only a move offered: ignored
   QStringList paths;
-  for (const QUrl& url : mime->urls()) {
+  for (const QUrl& url : event->mimeData()->urls()) {
     if (url.isLocalFile()) paths << url.toLocalFile();
   }
   DropPaths(paths);
-  event->setDropAction(Qt::MoveAction);
-  event->accept();
 }
 
 void CTesselMSOfficeDotmProjView::DropPaths(const QStringList& paths) {
@@ -155,7 +166,8 @@ void CTesselMSOfficeDotmProjView::RemoveSelectedRow(int row) {
 
 void CTesselMSOfficeDotmProjView::ReturnToEmptyState() {
   DiscardWorkingFolder();
-  pathBox_->SetText(QString());
+  // An empty text, not a null one: the box is emptied (a null text would be ignored).
+  pathBox_->SetText(QString(""));
   EnableSaveControls(false);
   EnableRepair(false);
   ShowPreview(QString(), engine::kPreviewNoFiles);
@@ -171,7 +183,10 @@ void CTesselMSOfficeDotmProjView::DiscardWorkingFolder() {
 }
 
 void CTesselMSOfficeDotmProjView::OnBrowseFolder() {
-  const QString folder = AskFolder(this, tr("Select path to save repaired file(s)")).trimmed();
+  // The browser opens at the destination already chosen, when there is one.
+  const QString folder =
+      AskFolder(this, tr("Select path to save repaired file(s)"), DestinationText().trimmed())
+          .trimmed();
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) return;
   pathBox_->SetText(folder);
 }

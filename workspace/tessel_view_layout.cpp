@@ -2,11 +2,13 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <algorithm>
 
 #include "widgets/estimate_progress_ctrl.h"
 #include "widgets/picture_box.h"
@@ -26,6 +28,17 @@ constexpr int kMaxHoverChars = 260;
 
 }  // namespace
 
+// "File preview:" in its bold face is wider and taller than the 90 by 16 pixels it was drawn
+// for (the colon and the descender of "p" were cut): the label takes its text's size, keeping
+// its left edge and ending just above the preview.
+QRect CTesselMSOfficeDotmProjView::PreviewLabelRect(int width) const {
+  const QFontMetrics metrics(previewLabel_->font());
+  const int textWidth = std::max(90, metrics.horizontalAdvance(previewLabel_->text()) + 2);
+  const int textHeight = std::max(16, metrics.height());
+  constexpr int kBottom = 111;  // two pixels above the preview
+  return QRect(width - 210, kBottom - textHeight, textWidth, textHeight);
+}
+
 void CTesselMSOfficeDotmProjView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   LayOut();
@@ -38,7 +51,7 @@ void CTesselMSOfficeDotmProjView::LayOut() {
   selectButton_->setGeometry(10, 80, 100, 28);
   removeButton_->setGeometry(115, 80, 100, 28);
   repairButton_->setGeometry(220, 80, 100, 28);
-  previewLabel_->setGeometry(w - 210, 95, 90, 16);
+  previewLabel_->setGeometry(PreviewLabelRect(w));
   list_->setGeometry(10, 113, w - 230, m - 113);
   UpdateListBackground(w, h);
   preview_->setGeometry(w - 210, 113, 200, m - 113);

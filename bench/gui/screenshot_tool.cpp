@@ -1,16 +1,22 @@
 // Renders the main window in each workspace state to PNG files, headless:
 //   screenshot_tool OUT_FOLDER [WIDTH HEIGHT]
-// writes empty.png, listed.png, repairing.png, repaired.png, saving.png, about.png and one
-// msg_*.png per message the program can show (each under a plain title bar). The states
-// are reached the way a user reaches them (through the test seams of the dialogs and message
-// boxes); the transient ones are captured while their job runs.
+// writes empty.png, listed.png, repairing.png, repaired.png, saving.png, about.png,
+// about-hovered.png (the web-site link under the mouse), customize.png, help.png (the help
+// document), the repaired window at the smallest size and at full HD (main-650x450.png,
+// main-1920x1080.png) and one msg_*.png per message the program can show (each under a plain
+// title bar). The states are reached the way a user reaches them (through the test seams of the
+// dialogs and message boxes); the transient ones are captured while their job runs.
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QEnterEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <cstdio>
 #include <cstdlib>
@@ -19,12 +25,15 @@
 #include <vector>
 
 #include "app/about_dlg.h"
+#include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "app/main_frame_customize_dlg.h"
 #include "engine/job_texts.h"
 #include "tests/support/package_builder.h"
 #include "widgets/app_message_box.h"
 #include "widgets/file_dialogs.h"
 #include "widgets/html_message_box_template.h"
+#include "widgets/hyperlink_label.h"
 #include "widgets/tessel_list_ctrl.h"
 #include "workspace/control_ids.h"
 #include "workspace/tessel_view.h"
@@ -187,6 +196,63 @@ void WaitForJob(CMainFrame& frame) {
   QCoreApplication::processEvents();
 }
 
+// The about box as the user sees it with the mouse over its web-site link.
+bool ShootAboutHovered(QWidget& owner, const QString& file) {
+  CAboutDlg about(&owner);
+  about.show();
+  QCoreApplication::processEvents();
+  auto* link = about.findChild<CHyperlinkLabel*>(QStringLiteral("IDC_ABOUT_WEBSITE"));
+  if (!link) return false;
+  QEnterEvent enter(QPointF(3, 3), QPointF(3, 3), link->mapToGlobal(QPointF(3, 3)));
+  QCoreApplication::sendEvent(link, &enter);
+  QCoreApplication::processEvents();
+  return Save(about, file);
+}
+
+// The tool bar's customize dialog, Software Help unticked.
+bool ShootCustomize(CMainFrame& frame, const QString& file) {
+  QList<QAction*> commands;
+  for (int id : app_ids::kToolBarCommands)
+    commands << frame.Action(id);
+  CToolBarCustomizeDlg dialog(commands, commands, &frame);
+  dialog.SetShown(frame.Action(app_ids::kIdSoftwareHelp), false);
+  dialog.show();
+  QCoreApplication::processEvents();
+  return Save(dialog, file);
+}
+
+// The help document, rendered by Qt's own HTML view (the program opens it in the browser).
+bool ShootHelp(const QString& file) {
+  const QString path = QStringLiteral(BRENVIK_HELP_SOURCE);
+  QFile source(path);
+  if (!source.open(QIODevice::ReadOnly)) return false;
+  QTextBrowser view;
+  view.setWindowTitle(QStringLiteral("Brenvik Viva Zadado Help"));
+  view.setSearchPaths({QFileInfo(path).absolutePath()});
+  view.setHtml(QString::fromUtf8(source.readAll()));
+  view.resize(900, 1000);
+  view.show();
+  QCoreApplication::processEvents();
+  return Save(view, file);
+}
+
+// The main window after a repair with a preview shown, at the given size.
+bool ShootRepairedAt(QSize size, const QString& file) {
+  CMainFrame frame(215);
+  frame.setMinimumSize(0, 0);  // the smallest size is the frame's own minimum
+  frame.resize(size.expandedTo(QSize(CMainFrame::kMinWidth, CMainFrame::kMinHeight)));
+  frame.show();
+  QCoreApplication::processEvents();
+  frame.m_pView->OnSelectFiles();
+  frame.m_pView->OnRepairFiles();
+  WaitForJob(frame);
+  frame.m_pView->List()->setCurrentItem(frame.m_pView->List()->topLevelItem(0));
+  frame.m_pView->OnShowItemPreview(0);
+  frame.m_pView->OnBrowseFolder();
+  QCoreApplication::processEvents();
+  return Save(frame, file);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -215,7 +281,7 @@ int main(int argc, char* argv[]) {
   QDir().mkpath(destination);
   const QStringList paths = WritePackages(packages);
   SetOpenPackagesHook([paths] { return paths; });
-  SetFolderHook([destination](const QString&) { return destination; });
+  SetFolderHook([destination](const QString&, const QString&) { return destination; });
 
   bool ok = true;
   {
@@ -246,12 +312,17 @@ int main(int argc, char* argv[]) {
     about.show();
     QCoreApplication::processEvents();
     ok &= Save(about, out + "/about.png");
+    ok &= ShootAboutHovered(frame, out + "/about-hovered.png");
+    ok &= ShootCustomize(frame, out + "/customize.png");
   }
   for (const Message& message :
        ProgramMessages(QStringLiteral("/home/anna/Documents/Repaired"),
                        QStringLiteral("/home/anna/Documents/R&D <b>draft.dotm"))) {
     ok &= SaveMessage(message, out);
   }
+  ok &= ShootHelp(out + "/help.png");
+  ok &= ShootRepairedAt(QSize(650, 450), out + "/main-650x450.png");
+  ok &= ShootRepairedAt(QSize(1920, 1080), out + "/main-1920x1080.png");
   std::error_code error;
   std::filesystem::remove_all(root, error);
   return ok && QFileInfo::exists(out + "/repairing.png") && QFileInfo::exists(out + "/saving.png")

@@ -1,5 +1,8 @@
 // The file list of the workspace: selecting, dropping and removing packages.
+#include <QDir>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -12,6 +15,7 @@
 #include "engine/job_texts.h"
 #include "engine/working_folder.h"
 #include "tests/gui/gui_test_support.h"
+#include "widgets/file_dialogs.h"
 #include "widgets/picture_box.h"
 #include "widgets/prompt_edit.h"
 #include "widgets/tessel_list_ctrl.h"
@@ -44,21 +48,23 @@ void SelectRows(CTesselListCtrl* list, std::initializer_list<int> rows) {
     list->topLevelItem(row)->setSelected(true);
 }
 
-void SendDrop(QWidget* target, const QStringList& paths) {
-  auto* mime = new QMimeData;
+// Drags paths over target and drops them, the source offering the actions given; returns the
+// action the target chose (Qt::IgnoreAction when it refused).
+Qt::DropAction SendDrop(QWidget* target, const QStringList& paths,
+                        Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction) {
+  QMimeData mime;
   QList<QUrl> urls;
   for (const QString& path : paths)
     urls << QUrl::fromLocalFile(path);
-  mime->setUrls(urls);
+  mime.setUrls(urls);
   const QPoint point(target->width() / 2, 60);
-  QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
-                        Qt::NoModifier);
+  QDragEnterEvent enter(point, offered, &mime, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &enter);
-  QVERIFY(enter.isAccepted());
-  QCOMPARE(enter.dropAction(), Qt::MoveAction);
-  QDropEvent drop(point, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent drop(point, offered, &mime, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &drop);
-  delete mime;
+  if (!enter.isAccepted() || !drop.isAccepted()) return Qt::IgnoreAction;
+  if (enter.dropAction() != drop.dropAction()) return Qt::IgnoreAction;
+  return drop.dropAction();
 }
 
 }  // namespace
@@ -181,7 +187,7 @@ class FileListTest : public QObject {
   void drops() {
     QFETCH(QStringList, dropped);
     QFETCH(QStringList, listed);
-    SendDrop(view_.get(), dropped);
+    QCOMPARE(SendDrop(view_.get(), dropped), Qt::CopyAction);
     QStringList rows;
     for (int i = 0; i < view_->List()->RowCount(); ++i)
       rows << view_->List()->RowText(i);
@@ -191,6 +197,30 @@ class FileListTest : public QObject {
     QCOMPARE(LogText(view_.get()), Qs(engine::kLogIdleText));
     QCOMPARE(view_->Preview()->HintIndex(), 0);
     QVERIFY(messages_->messages.empty());
+  }
+
+  // Listing only reads a file: a drop is never taken as a move, which would let the file
+  // manager delete the user's original.
+  void dropActions_data() {
+    QTest::addColumn<int>("offered");
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("copy or move") << int(Qt::CopyAction | Qt::MoveAction) << int(Qt::CopyAction)
+                                  << 1;
+    QTest::newRow("every action") << int(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction)
+                                  << int(Qt::CopyAction) << 1;
+    QTest::newRow("link or move") << int(Qt::LinkAction | Qt::MoveAction) << int(Qt::LinkAction)
+                                  << 1;
+    QTest::newRow("move only") << int(Qt::MoveAction) << int(Qt::IgnoreAction) << 0;
+  }
+  void dropActions() {
+    QFETCH(int, offered);
+    QFETCH(int, chosen);
+    QFETCH(int, rows);
+    const Qt::DropAction action =
+        SendDrop(view_.get(), {"/in/a.dotm"}, Qt::DropActions::fromInt(offered));
+    QCOMPARE(int(action), chosen);
+    QCOMPARE(view_->List()->RowCount(), rows);
   }
 
   // Dropped paths are trimmed; the edits leave drops to the view.
@@ -215,6 +245,9 @@ class FileListTest : public QObject {
     QCOMPARE(view_->List()->RowCount(), 0);
     QVERIFY(!fs::exists(working));
     QVERIFY(view_->DestinationText().isEmpty());
+    auto* box = Find<CPromptEdit>(view_.get(), workspace_ids::kBrowseEditCtrl);
+    QVERIFY(box->text().isEmpty());  // emptied; the prompt, once gone, stays gone
+    QVERIFY(!box->ShowingPrompt());
     QCOMPARE(view_->m_bCanSave, 0);
     QCOMPARE(view_->m_bCanRepair, 0);
     QVERIFY(!Find<QPushButton>(view_.get(), workspace_ids::kBtnSaveFiles)->isEnabled());
@@ -306,6 +339,30 @@ class FileListTest : public QObject {
     dialogs_->folder = destination.path() + "/missing";
     view_->OnBrowseFolder();
     QCOMPARE(view_->DestinationText(), destination.path());
+    // The first browser had no destination to start at; the next ones start at the chosen one.
+    QCOMPARE(dialogs_->folderStarts, (QStringList{QString(), destination.path()}));
+  }
+
+  // The dialogs themselves, as the user meets them.
+  void dialogsStartWhereTheUserIs() {
+    const std::unique_ptr<QFileDialog> open = MakeOpenPackagesDialog(nullptr);
+    QCOMPARE(open->defaultSuffix(), QString("dotm"));
+    QCOMPARE(open->nameFilters(), QStringList{"Dotm File (*.dotm)"});
+    QCOMPARE(open->fileMode(), QFileDialog::ExistingFiles);
+    open->setOption(QFileDialog::DontUseNativeDialog);
+    auto* name = open->findChild<QLineEdit*>("fileNameEdit");
+    QVERIFY(name);
+    QCOMPARE(name->text(), QString("*.dotm"));
+
+    QTemporaryDir destination;
+    const std::unique_ptr<QFileDialog> folder =
+        MakeFolderDialog(nullptr, "Select path to save repaired file(s)", destination.path());
+    QCOMPARE(folder->directory().absolutePath(), QDir(destination.path()).absolutePath());
+    QCOMPARE(folder->fileMode(), QFileDialog::Directory);
+    QCOMPARE(folder->windowTitle(), QString("Select path to save repaired file(s)"));
+    const std::unique_ptr<QFileDialog> nowhere =
+        MakeFolderDialog(nullptr, "x", destination.path() + "/missing");
+    QVERIFY(nowhere->directory().exists());
   }
 };
 

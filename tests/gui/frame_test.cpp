@@ -4,28 +4,36 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLockFile>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <filesystem>
 #include <fstream>
 
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "app/main_frame_customize_dlg.h"
 #include "app/single_instance_guard.h"
 #include "app/tessel_app.h"
 #include "app/visual_style.h"
 #include "engine/working_folder.h"
 #include "tests/gui/gui_test_support.h"
 #include "widgets/app_message_box.h"
+#include "widgets/hyperlink_label.h"
 #include "widgets/picture_box.h"
+#include "widgets/splash_window.h"
 #include "widgets/tessel_list_ctrl.h"
+#include "widgets/transparent_static.h"
 #include "workspace/control_ids.h"
 #include "workspace/tessel_view.h"
 
@@ -109,9 +117,156 @@ class FrameTest : public QObject {
     QCOMPARE(messages_->messages[0].caption, QString("Brenvik Viva Zadado"));
     QVERIFY(opened_.empty());
     QVERIFY(CMainFrame::HelpFilePath().startsWith(QCoreApplication::applicationDirPath() + "/"));
+#ifdef Q_OS_WIN
     QVERIFY(CMainFrame::HelpFilePath().endsWith("/Brenvik for Viva Zadado.chm"));
+#else
+    QVERIFY(CMainFrame::HelpFilePath().endsWith("/Brenvik for Viva Zadado.html"));
+#endif
     frame.Action(32806)->trigger();
     QCOMPARE(opened_, std::vector<QUrl>{CMainFrame::ProductPageUrl()});
+  }
+
+  // The frame shows the splash while it is built; the splash goes by itself.
+  void splashAtCreation() {
+    CMainFrame frame(215);
+    QPointer<CSplashWindow> splash = frame.findChild<CSplashWindow*>();
+    QVERIFY(splash);
+    QCOMPARE(splash->Style(), 0x0Fu);
+    QCOMPARE(splash->size(), QSize(460, 260));
+    QVERIFY(splash->isVisible());
+    QVERIFY(!splash->Shape().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(splash.isNull(), 4000);
+  }
+
+  // The customize dialog chooses the tool bar's buttons; the bar keeps its order and its
+  // customize button.
+  void toolBarCustomize() {
+    CMainFrame frame(215);
+    QCOMPARE(frame.Action(126)->text(), QString("Customize..."));
+    CMainFrame::SetCustomizeRunner([](CToolBarCustomizeDlg& dialog) {
+      QList<QAction*> shown = dialog.ShownCommands();
+      dialog.SetShown(shown.at(1), false);  // Remove File(s)
+      dialog.SetShown(shown.at(5), false);  // Software Help
+      return true;
+    });
+    Find<QToolButton>(&frame, "ID_TOOLBAR_CUSTOMIZE")->click();
+    QCOMPARE(frame.ToolBarCommands(), (QList<int>{32773, 32775, 32802, 32804, 32785}));
+    CMainFrame::SetCustomizeRunner([](CToolBarCustomizeDlg& dialog) {
+      dialog.Reset();
+      return false;  // cancelled: nothing changes
+    });
+    frame.OnCustomize();
+    QCOMPARE(frame.ToolBarCommands(), (QList<int>{32773, 32775, 32802, 32804, 32785}));
+    CMainFrame::SetCustomizeRunner([](CToolBarCustomizeDlg& dialog) {
+      dialog.Reset();
+      return true;
+    });
+    frame.OnCustomize();
+    CMainFrame::SetCustomizeRunner(nullptr);
+    QCOMPARE(frame.ToolBarCommands(),
+             (QList<int>{32773, 32774, 32775, 32802, 32804, 32788, 32785}));
+    QCOMPARE(frame.ToolBar()->actions().last()->data().toInt(), 0);  // the button stays last
+    std::unique_ptr<QMenu> menu(frame.createPopupMenu());
+    QVERIFY(menu->actions().contains(frame.Action(126)));
+  }
+
+  // The radio mark follows the style; an unknown stored value changes nothing on screen.
+  void visualStyleMarkAndUnknownLooks() {
+    CMainFrame frame(217);
+    QVERIFY(frame.Action(217)->isChecked());
+    QCOMPARE(frame.AppliedLook(), 217);
+    frame.Action(216)->trigger();
+    QVERIFY(frame.Action(216)->isChecked());
+    QVERIFY(!frame.Action(217)->isChecked());
+    QCOMPARE(StoredApplicationLook(), 216);
+    const QColor black = QApplication::palette().color(QPalette::Window);
+    QCOMPARE(black, PaletteForLook(216).color(QPalette::Window));
+    frame.SetApplicationLook(999);
+    QCOMPARE(StoredApplicationLook(), 999);
+    QCOMPARE(frame.AppliedLook(), 216);  // the Office 2007 colour style stays
+    QCOMPARE(QApplication::palette().color(QPalette::Window), black);
+    for (int look = 210; look <= 218; ++look)
+      QVERIFY(!frame.Action(look)->isChecked());
+    frame.SetApplicationLook(211);
+    frame.SetApplicationLook(5);  // back to Office 2007, still in its black style
+    QCOMPARE(frame.AppliedLook(), 216);
+    CMainFrame unknown(999);  // a frame made later finds the colour style as it was
+    QCOMPARE(unknown.AppliedLook(), 216);
+    unknown.SetApplicationLook(215);
+    QSettings("BrenvikDotmRepair", "Brenvik Viva Zadado").remove("ApplicationLook");
+  }
+
+  // The lock-key panes follow the state each key event carries.
+  void lockKeyPanes_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<quint32>("native");
+    QTest::addColumn<QString>("panes");
+    const int press = QEvent::KeyPress;
+    const int release = QEvent::KeyRelease;
+    QTest::newRow("nothing on") << int(Qt::Key_A) << press << 0u << "||";
+    QTest::newRow("caps lock") << int(Qt::Key_A) << press << 0x02u << "CAP||";
+    QTest::newRow("num lock") << int(Qt::Key_B) << release << 0x10u << "|NUM|";
+    QTest::newRow("both, shift too") << int(Qt::Key_C) << press << 0x13u << "CAP|NUM|";
+    QTest::newRow("caps key's own press: state before the toggle")
+        << int(Qt::Key_CapsLock) << press << 0x00u << "CAP|NUM|";
+    QTest::newRow("caps key's release: state after it")
+        << int(Qt::Key_CapsLock) << release << 0x10u << "|NUM|";
+    QTest::newRow("scroll lock released")
+        << int(Qt::Key_ScrollLock) << release << 0x10u << "|NUM|SCRL";
+  }
+  void lockKeyPanes() {
+    QFETCH(int, key);
+    QFETCH(int, type);
+    QFETCH(quint32, native);
+    QFETCH(QString, panes);
+    static std::unique_ptr<CMainFrame> frame;  // one frame for the whole table: states carry on
+    if (!frame) frame = std::make_unique<CMainFrame>(215);
+    QKeyEvent event(QEvent::Type(type), key, Qt::NoModifier, 0, 0, native);
+    QCoreApplication::sendEvent(frame->m_pView, &event);
+    const QStringList texts{Find<QLabel>(frame.get(), "ID_INDICATOR_CAP")->text(),
+                            Find<QLabel>(frame.get(), "ID_INDICATOR_NUM")->text(),
+                            Find<QLabel>(frame.get(), "ID_INDICATOR_SCRL")->text()};
+    QCOMPARE(texts.join('|'), panes);
+    if (QString(QTest::currentDataTag()) == "scroll lock released") frame.reset();
+  }
+
+  // F6 and Shift+F6 walk the panes that can take the focus.
+  void f6MovesBetweenPanes() {
+    CMainFrame frame(215);
+    delete frame.findChild<CSplashWindow*>();
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QWidget* list = Find<QWidget>(&frame, workspace_ids::kListCtrl);
+    QWidget* box = Find<QWidget>(&frame, workspace_ids::kBrowseEditCtrl);
+    QWidget* log = Find<QWidget>(&frame, workspace_ids::kEditCtrl);
+    list->setFocus();
+    QTest::keyClick(&frame, Qt::Key_F6);
+    QCOMPARE(QApplication::focusWidget(), log);  // the destination box is disabled
+    QTest::keyClick(&frame, Qt::Key_F6);
+    QCOMPARE(QApplication::focusWidget(), list);
+    QTest::keyClick(&frame, Qt::Key_F6, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), log);
+    frame.m_pView->EnableSaveControls(true);
+    QTest::keyClick(&frame, Qt::Key_F6, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), box);
+    QTest::keyClick(&frame, Qt::Key_F6);
+    QCOMPARE(QApplication::focusWidget(), log);
+  }
+
+  // With the help document beside the program, Help opens it and says nothing.
+  void helpOpensTheDocumentBesideTheProgram() {
+    const QString path = CMainFrame::HelpFileCandidates().front();
+    QVERIFY2(!QFileInfo::exists(path), "a help document is in the way");
+    QFile help(path);
+    QVERIFY(help.open(QIODevice::WriteOnly));
+    help.write("<html><body>help</body></html>");
+    help.close();
+    CMainFrame frame(215);
+    frame.Action(32788)->trigger();
+    QFile::remove(path);
+    QVERIFY(messages_->messages.empty());
+    QCOMPARE(opened_, std::vector<QUrl>{QUrl::fromLocalFile(path)});
   }
 
   void toolBarStatusBarAndLogo() {
@@ -121,7 +276,12 @@ class FrameTest : public QObject {
     QList<int> ids;
     for (QAction* action : bar->actions())
       ids << action->data().toInt();
-    QCOMPARE(ids, (QList<int>{32773, 32774, 32775, 32802, 32804, 32788, 32785}));
+    // The commands, then the customize button.
+    QCOMPARE(ids, (QList<int>{32773, 32774, 32775, 32802, 32804, 32788, 32785, 0}));
+    QCOMPARE(bar->widgetForAction(bar->actions().last()),
+             Find<QToolButton>(&frame, "ID_TOOLBAR_CUSTOMIZE"));
+    QVERIFY(bar->isMovable() && bar->isFloatable());  // dockable on every side
+    QCOMPARE(bar->allowedAreas(), Qt::AllToolBarAreas);
     QCOMPARE(frame.StatusPaneText(), QString("Brenvik Viva Zadado"));
     emit frame.m_pView->statusText("Save...");  // the view's texts reach pane zero
     QCOMPARE(frame.StatusPaneText(), QString("Save..."));
@@ -137,6 +297,12 @@ class FrameTest : public QObject {
     QCOMPARE(logo->objectName(), QString("ID_FRAME_LOGO_BUTTON"));
     QCOMPARE(logo->geometry(), QRect(frame.width() - 250, 28, 245, 50));
     QCOMPARE(logo->cursor().shape(), Qt::PointingHandCursor);
+    QVERIFY(logo->isVisible());
+    // At the smallest size the logo would cover the last tool bar buttons: it steps aside.
+    frame.resize(650, 450);
+    QTRY_VERIFY(!logo->isVisible());
+    frame.resize(1000, 700);
+    QTRY_VERIFY(logo->isVisible());
     QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), logo->mapToGlobal(QPointF(5, 5)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(logo, &move);
@@ -148,6 +314,9 @@ class FrameTest : public QObject {
 
   void shortcutsSelectAndSaveWhateverTheHints() {
     CMainFrame frame(215);
+    // The offscreen platform activates every window it shows, a splash that takes no focus
+    // included: the splash goes first.
+    delete frame.findChild<CSplashWindow*>();
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     dialogs_->openPaths = {};
@@ -249,23 +418,105 @@ class FrameTest : public QObject {
     QVERIFY(!second.IsFirstInstance());
   }
 
-  void aboutBoxIgnoresEnterAndEscape() {
+  void dialogUnitsConvertAsThePlatformDoes_data() {
+    QTest::addColumn<QRect>("units");
+    QTest::addColumn<QSize>("base");
+    QTest::addColumn<QRect>("pixels");
+    // 6 by 13 are the base units of "MS Shell Dlg" at 8 points on a 96 dpi screen.
+    QTest::newRow("whole box") << QRect(0, 0, 234, 201) << QSize(6, 13) << QRect(0, 0, 351, 327);
+    QTest::newRow("version line") << QRect(46, 77, 175, 10) << QSize(6, 13)
+                                  << QRect(69, 125, 263, 16);
+    QTest::newRow("OK button") << QRect(95, 184, 50, 14) << QSize(6, 13) << QRect(143, 299, 75, 23);
+    QTest::newRow("wider face") << QRect(70, 118, 93, 8) << QSize(7, 15)
+                                << QRect(123, 221, 162, 15);
+  }
+  void dialogUnitsConvertAsThePlatformDoes() {
+    QFETCH(QRect, units);
+    QFETCH(QSize, base);
+    QFETCH(QRect, pixels);
+    QCOMPARE(CAboutDlg::MapDialogRect(units, base), pixels);
+  }
+
+  void aboutBoxItems() {
     CAboutDlg about;
     QCOMPARE(about.windowTitle(), QString("About Brenvik Viva Zadado v1.0"));
-    QCOMPARE(Find<QLabel>(&about, "IDC_ABOUT_VERSION")->text(),
-             QString("Brenvik Viva Zadado v1.0"));
-    bool productLine = false;
-    for (QLabel* label : about.findChildren<QLabel*>()) {
-      productLine |= label->text() == "Brenvik Viva Zadado Software.";
+    const QSize base = CAboutDlg::DialogBaseUnits(CAboutDlg::DialogFont());
+    const auto place = [base](int x, int y, int w, int h) {
+      return CAboutDlg::MapDialogRect(QRect(x, y, w, h), base);
+    };
+    QCOMPARE(about.size(), place(0, 0, 234, 201).size());
+    struct Item {
+      const char* id;
+      QString text;
+      QRect rect;
+    };
+    const Item labels[] = {
+        {"IDC_ABOUT_VERSION", "Brenvik Viva Zadado v1.0", place(46, 77, 175, 10)},
+        {"IDC_ABOUT_NOTICE", CAboutDlg::NoticeLine(), place(61, 92, 169, 8)},
+        {"IDC_ABOUT_PRODUCT", "Brenvik Viva Zadado Software.", place(56, 106, 147, 8)},
+    };
+    for (const Item& item : labels) {
+      auto* label = Find<CTesselTransparentStatic>(&about, item.id);
+      QCOMPARE(label->text(), item.text);
+      QCOMPARE(label->pos(), item.rect.topLeft());
+      QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(item.text), item.id);
     }
-    QVERIFY(productLine);
+    const QFont bold = Find<QLabel>(&about, "IDC_ABOUT_VERSION")->font();
+    QCOMPARE(bold.family(), QString("Arial"));
+    QCOMPARE(bold.pixelSize(), 16);
+    QCOMPARE(bold.weight(), QFont::Bold);
+    auto* ok = Find<QPushButton>(&about, "IDOK");
+    QCOMPARE(ok->text(), QString("OK"));
+    QVERIFY(!ok->icon().isNull());
+    QCOMPARE(ok->geometry(), place(95, 184, 50, 14));
+    // The addresses are the product's own placeholders on a reserved domain.
+    const Item links[] = {
+        {"IDC_ABOUT_WEBSITE", "https://www.brenvik.example/", place(70, 118, 93, 8)},
+        {"IDC_ABOUT_SUPPORT_MAIL", "mailto:support@brenvik.example", place(70, 131, 84, 8)},
+        {"IDC_ABOUT_SALES_MAIL", "mailto:sales@brenvik.example", place(70, 144, 76, 8)},
+    };
+    for (const Item& item : links) {
+      auto* link = Find<CHyperlinkLabel>(&about, item.id);
+      QCOMPARE(link->URL(), item.text);
+      QCOMPARE(link->toolTip(), item.text);
+      QVERIFY(item.text.contains(link->text()));
+      QCOMPARE(link->pos(), item.rect.topLeft());
+      QVERIFY(link->font().underline());  // underlined from the start
+      QVERIFY(link->geometry().bottom() < ok->y());
+    }
+  }
+
+  void aboutBoxIgnoresEnterAndEscape() {
+    CAboutDlg about;
     about.show();
-    QTest::keyClick(&about, Qt::Key_Escape);
-    QTest::keyClick(&about, Qt::Key_Return);
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    auto* ok = Find<QPushButton>(&about, "IDOK");
+    for (QWidget* target : {static_cast<QWidget*>(&about), static_cast<QWidget*>(ok)}) {
+      ok->setFocus();
+      for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
+        QTest::keyClick(target, key);
+    }
     QVERIFY(about.isVisible());
-    Find<QPushButton>(&about, "IDOK")->click();
+    ok->click();
     QVERIFY(!about.isVisible());
     QCOMPARE(about.result(), int(QDialog::Accepted));
+    about.show();
+    QVERIFY(about.close());  // the close box
+    QVERIFY(!about.isVisible());
+  }
+
+  void aboutBoxLinkOpensTheMailProgram() {
+    std::vector<QUrl> opened;
+    CHyperlinkLabel::SetServices({.openUrl = [&opened](const QUrl& url) {
+      opened.push_back(url);
+      return true;
+    }});
+    CAboutDlg about;
+    about.show();
+    QTest::mouseClick(Find<CHyperlinkLabel>(&about, "IDC_ABOUT_SALES_MAIL"), Qt::LeftButton,
+                      Qt::NoModifier, QPoint(2, 2));
+    CHyperlinkLabel::SetServices({});
+    QCOMPARE(opened, std::vector<QUrl>{QUrl("mailto:sales@brenvik.example")});
   }
 };
 

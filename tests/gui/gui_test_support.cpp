@@ -58,8 +58,9 @@ DialogAnswers::DialogAnswers() {
     ++openCalls;
     return openPaths;
   });
-  SetFolderHook([this](const QString& title) {
+  SetFolderHook([this](const QString& title, const QString& startFolder) {
     folderTitles << title;
+    folderStarts << startFolder;
     return folder;
   });
 }

@@ -62,6 +62,7 @@ class DialogAnswers {
   QString folder;         // what the folder browser returns
   int openCalls = 0;
   QStringList folderTitles;
+  QStringList folderStarts;  // the folder each browser was to open at
 };
 
 // A text constant as the widgets show it: UTF-8, CR LF as a plain line break.

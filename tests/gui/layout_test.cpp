@@ -1,6 +1,7 @@
 // The workspace's layout at two sizes, its background, the instruction line's emphasis and the
 // mouse-over texts.
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -69,7 +70,15 @@ class LayoutTest : public QObject {
     QCOMPARE(at(ids::kBtnRecoverFiles), QRect(220, 80, 100, 28));
     QCOMPARE(at(ids::kListCtrl), QRect(10, 113, w - 230, m - 113));
     QCOMPARE(at(ids::kStaticPictureCtrl), QRect(w - 210, 113, 200, m - 113));
-    QCOMPARE(LabelWithText(&view, "File preview:")->geometry(), QRect(w - 210, 95, 90, 16));
+    // "File preview:" keeps its left edge and ends above the preview, wide and tall enough
+    // for its whole text (the colon and the descender were cut at 90 by 16).
+    QLabel* previewLabel = LabelWithText(&view, "File preview:");
+    const QFontMetrics previewMetrics(previewLabel->font());
+    QCOMPARE(previewLabel->x(), w - 210);
+    QVERIFY(previewLabel->geometry().bottom() < at(ids::kStaticPictureCtrl).top());
+    QVERIFY(previewLabel->width() >= previewMetrics.horizontalAdvance("File preview:"));
+    QVERIFY(previewLabel->height() >= previewMetrics.height());
+    QVERIFY(previewLabel->y() >= 80);
     QCOMPARE(LabelWithText(&view, "Please select location to save repaired file(s):")->geometry(),
              QRect(10, m + 5, 290, 26));
     QCOMPARE(at(ids::kBrowseEditCtrl), QRect(305, m + 7, w - 585, 22));

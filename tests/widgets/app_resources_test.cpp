@@ -25,6 +25,7 @@ TEST(AppResources, EveryPictureLoadsInItsAgreedSize) {
       {QSize(256, 256), {"app_icon.png"}},
       {QSize(460, 260), {"splash.png"}},
       {QSize(360, 334), {"about_background.png"}},
+      {QSize(16, 16), {"btn_ok.png"}},
       {QSize(24, 24),
        {"btn_select.png", "btn_remove.png", "btn_repair.png", "btn_save.png", "btn_stop.png",
         "btn_exit.png", "btn_browse.png"}},
