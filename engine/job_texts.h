@@ -93,7 +93,7 @@ inline constexpr std::string_view kMsgStopBeforeSaving =
     "Please stop the running process before saving the file(s).";
 inline constexpr std::string_view kMsgInvalidDestination = "Please select a valid folder path.";
 inline constexpr std::string_view kMsgSaveCompletedHead =
-    "File(s) saving process has been completed.Saved file(s) location is:<br><a href=";
+    "File(s) saving process has been completed.Saved file(s) location is:<br>";
 // When not every file was saved whole (see save_summary.h).
 inline constexpr std::string_view kMsgSaveFailedHead =
     "File(s) saving process has failed: no file has been saved.";

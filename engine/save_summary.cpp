@@ -9,11 +9,6 @@ namespace engine {
 
 namespace {
 
-std::string Link(std::string_view destination) {
-  const std::string shown = EscapeMarkup(destination);
-  return "<a href='" + shown + "'>" + shown + "</a>";
-}
-
 std::string JoinedReasons(const SaveTally& tally) {
   std::string joined;
   for (const std::string& reason : tally.Reasons()) {
@@ -39,14 +34,13 @@ void SaveTally::Count(RowResult result, std::string_view reason) {
 
 std::string SaveSummaryMessage(const SaveTally& tally, std::string_view shownDestination) {
   if (tally.Saved() == tally.Rows() && tally.Incomplete() == 0) {
-    const std::string shown = EscapeMarkup(shownDestination);
-    return std::string(kMsgSaveCompletedHead) + "'" + shown + "'>" + shown + "</a>";
+    return std::string(kMsgSaveCompletedHead) + LinkMarkup(shownDestination);
   }
   const std::string reasons = JoinedReasons(tally);
   if (tally.Saved() == 0) {
     std::string message(kMsgSaveFailedHead);
     if (!reasons.empty()) message += "<br>Reason: <b>" + reasons + "</b>";
-    return message + "<br>Destination folder is:<br>" + Link(shownDestination);
+    return message + "<br>Destination folder is:<br>" + LinkMarkup(shownDestination);
   }
   std::string message = std::string(kMsgSavePartlyHead) + std::to_string(tally.Saved()) + " of " +
                         std::to_string(tally.Rows()) + " file(s) saved.";
@@ -56,7 +50,7 @@ std::string SaveSummaryMessage(const SaveTally& tally, std::string_view shownDes
   if (tally.Saved() < tally.Rows() && !reasons.empty()) {
     message += "<br>Not saved: <b>" + reasons + "</b>";
   }
-  return message + "<br>Saved file(s) location is:<br>" + Link(shownDestination);
+  return message + "<br>Saved file(s) location is:<br>" + LinkMarkup(shownDestination);
 }
 
 Instruction SaveSummaryInstruction(const SaveTally& tally) {

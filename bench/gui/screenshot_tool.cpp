@@ -126,9 +126,8 @@ QString FromView(std::string_view text) {
 // Every message the program can show, with its own caption and style.
 std::vector<Message> ProgramMessages(const QString& destination, const QString& duplicate) {
   const QString caption = QStringLiteral("Brenvik Viva Zadado");
-  const QString saved = FromView(engine::kMsgSaveCompletedHead) + "'" +
-                        EscapeMessageText(destination) + "'>" + EscapeMessageText(destination) +
-                        "</a>";
+  const QString saved = FromView(engine::kMsgSaveCompletedHead) + "<a href='" + destination + "'>" +
+                        EscapeMessageText(destination) + "</a>";
   return {
       {"msg_confirm_exit.png", "Do you really want to exit?", caption, kMbConfirmation},
       {"msg_confirm_stop.png", FromView(engine::kMsgConfirmStop), caption, kMbConfirmation},

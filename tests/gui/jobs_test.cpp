@@ -11,9 +11,11 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "engine/job_texts.h"
+#include "engine/message_markup.h"
 #include "platform/temp_folder.h"
 #include "tests/gui/gui_test_support.h"
 #include "widgets/app_message_box.h"
+#include "widgets/html_drawer.h"
 #include "widgets/picture_box.h"
 #include "widgets/tessel_list_ctrl.h"
 #include "workspace/control_ids.h"
@@ -178,8 +180,8 @@ class JobsTest : public QObject {
     QCOMPARE(Take(frame), kRepaired);
     QCOMPARE(Log(frame)->toPlainText(), SaveLogFor(paths));
     QCOMPARE(messages_->messages.size(), std::size_t{1});
-    QCOMPARE(messages_->messages[0].text,
-             Qs(engine::kMsgSaveCompletedHead) + "'" + destination + "'>" + destination + "</a>");
+    QCOMPARE(messages_->messages[0].text, Qs(engine::kMsgSaveCompletedHead) + "<a href='" +
+                                              destination + "'>" + destination + "</a>");
     for (const QString& name : QStringList{"Alpha.dotm", "Beta.dotm"}) {
       QVERIFY(fs::is_regular_file((destination + "/ZARVEL_" + name).toStdString()));
       QVERIFY(fs::is_regular_file(
@@ -259,6 +261,20 @@ class JobsTest : public QObject {
     frame->Action(app_ids::kIdRepairFiles)->trigger();
     QVERIFY(frame->m_pView->WorkerActive());
     frame.reset();  // must neither hang nor touch freed controls
+  }
+
+  // The engine escapes the paths it puts into its messages by the same rule as the desktop: the
+  // box shows each as itself, and a link opens the path as given.
+  void namesInTheEnginesMessagesShowAsThemselves() {
+    for (const char* name : {"/home/R&D <b>draft", "/a&lt;b", "/x&amp;y>z", "/q'uote", "/&&&;"}) {
+      const QString text = QString::fromUtf8(name);
+      const QString escaped = QString::fromStdString(engine::EscapeMarkup(name));
+      QCOMPARE(escaped, EscapeMessageText(text));
+      QCOMPARE(CHtmlDrawer::VisibleText(escaped), text);
+      QCOMPARE(CHtmlDrawer::VisibleText(QString::fromStdString(engine::LinkMarkup(name))), text);
+    }
+    const QString link = QString::fromStdString(engine::LinkMarkup("/q'uote"));
+    QCOMPARE(link, QStringLiteral("<a href=\"/q'uote\">/q'uote</a>"));
   }
 };
 

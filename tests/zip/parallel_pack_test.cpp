@@ -173,7 +173,8 @@ TEST_F(ParallelPackTest, RefusedAndVanishedSourcesGiveTheSameResults) {
                                     zip::kZipOk,          zip::kZipOk,        zip::kZipTooLarge};
   for (std::size_t i = 0; i < std::size(expected); ++i)
     EXPECT_EQ(one.results[i].result, expected[i]) << i;
-  EXPECT_EQ(one.results[1].systemError, platform::ErrorText(std::make_error_code(std::errc::no_such_file_or_directory)));
+  EXPECT_EQ(one.results[1].systemError,
+            platform::ErrorText(std::make_error_code(std::errc::no_such_file_or_directory)));
   EXPECT_EQ(Contents(one.bytes).size(), 3u);
 }
 
@@ -186,7 +187,8 @@ TEST_F(ParallelPackTest, FullDiskIsReportedTheSame) {
   ASSERT_EQ(one.results.size(), 3u);
   for (const auto& result : one.results) {
     EXPECT_EQ(result.result, zip::kZipWriteError);
-    EXPECT_EQ(result.systemError, platform::ErrorText(std::make_error_code(std::errc::no_space_on_device)));
+    EXPECT_EQ(result.systemError,
+              platform::ErrorText(std::make_error_code(std::errc::no_space_on_device)));
   }
   EXPECT_EQ(one.closed, zip::kZipWriteError);
   for (const unsigned threads : kThreadCounts) {
@@ -215,7 +217,8 @@ TEST_F(ParallelPackTest, WriteFailingPartWayIsReportedTheSame) {
   ASSERT_EQ(one.results.size(), 3u);
   EXPECT_EQ(one.results[0].result, zip::kZipOk);
   EXPECT_EQ(one.results[1].result, zip::kZipWriteError);
-  EXPECT_EQ(one.results[1].systemError, platform::ErrorText(std::make_error_code(std::errc::file_too_large)));
+  EXPECT_EQ(one.results[1].systemError,
+            platform::ErrorText(std::make_error_code(std::errc::file_too_large)));
   EXPECT_EQ(one.results[2].result, zip::kZipWriteError);
   EXPECT_EQ(one.closed, zip::kZipWriteError);
   for (std::size_t i = 1; i < packs.size(); ++i) {
