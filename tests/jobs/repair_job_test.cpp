@@ -30,7 +30,7 @@ TEST_F(RepairJobTest, OneGoodPackageIsRepairedAndLogged) {
 
   EXPECT_EQ(view.Log(), Concat({RepairedLines(package), RepairEndLines()}));
   EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
-                                {engine::JobKind::kRepair, 0, engine::RowResult::kWhole}}));
+                                     {engine::JobKind::kRepair, 0, engine::RowResult::kWhole}}));
   EXPECT_EQ(view.rows[0].image, engine::kRowRepaired);
   EXPECT_EQ(view.rows[0].data, engine::kRowRepaired);
   const fs::path folder = FileFolder(package, 0);
@@ -141,7 +141,7 @@ TEST_F(RepairJobTest, PackageWithoutAnyWrittenPartIsNotRepaired) {
     RunRepair(view);
     EXPECT_EQ(view.Log(), Concat({RepairFailedLines(package), RepairEndLines()}));
     EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
-                                  {engine::JobKind::kRepair, 0, engine::RowResult::kFailed}}));
+                                       {engine::JobKind::kRepair, 0, engine::RowResult::kFailed}}));
     EXPECT_EQ(view.rows[0].image, engine::kRowNotRepaired);
     EXPECT_EQ(view.rows[0].data, engine::kRowNotRepaired);
     EXPECT_FALSE(fs::exists(FileFolder(package, 0)));
@@ -174,8 +174,8 @@ TEST_F(RepairJobTest, PartsThatAreNotWholeAreLoggedAndTheRowIsIncomplete) {
   lines.insert(lines.begin() + 3, red.begin(), red.end());
   EXPECT_EQ(view.Log(), Concat({lines, RepairedLines(good), RepairEndLines()}));
   EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
-                                {engine::JobKind::kRepair, 0, engine::RowResult::kIncomplete},
-                                {engine::JobKind::kRepair, 1, engine::RowResult::kWhole}}));
+                                     {engine::JobKind::kRepair, 0, engine::RowResult::kIncomplete},
+                                     {engine::JobKind::kRepair, 1, engine::RowResult::kWhole}}));
   EXPECT_EQ(view.rows[0].data, engine::kRowRepaired);
   EXPECT_EQ(ReadText(FileFolder(package, 0) / "word" / "document.xml"), "document");
 }
