@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/content_types.h"
+#include "engine/package_tree_repair.h"
 #include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
@@ -264,7 +264,7 @@ std::size_t ExtractParts(JobView& view, const std::filesystem::path& fileFolder,
     view.SetProgressPos(ProgressBar::kFile, ProgressValue(i));
   }
   std::filesystem::path folder = fileFolder;
-  RestoreContentTypes(folder);
+  RepairPackageTree(folder);
   view.SetProgressPos(ProgressBar::kFile, ProgressValue(count));
   return written;
 }

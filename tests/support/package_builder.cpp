@@ -69,16 +69,25 @@ Bytes XmlLikeBytes(std::size_t size, std::uint32_t seed) {
   std::string text =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document>";
   std::uint32_t state = seed + 7;
-  while (text.size() < size) {
+  // Whole paragraphs while they fit, then spaces and the closing tag: the text is well-formed
+  // whenever size leaves room for the declaration and the root element.
+  const std::string closing = "</w:document>";
+  for (;;) {
     state = state * 1103515245u + 12345u;
     const char* word = kWords[(state >> 16) % std::size(kWords)];
-    text += "<w:p><w:r w:rsid=\"00";
-    text += std::to_string((state >> 8) % 9973);
-    text += "\"><w:t>";
-    text += word;
-    text += " ";
-    text += std::to_string(state % 1000);
-    text += "</w:t></w:r></w:p>";
+    std::string paragraph = "<w:p><w:r w:rsid=\"00";
+    paragraph += std::to_string((state >> 8) % 9973);
+    paragraph += "\"><w:t>";
+    paragraph += word;
+    paragraph += " ";
+    paragraph += std::to_string(state % 1000);
+    paragraph += "</w:t></w:r></w:p>";
+    if (text.size() + paragraph.size() + closing.size() > size) break;
+    text += paragraph;
+  }
+  if (text.size() + closing.size() <= size) {
+    text.append(size - text.size() - closing.size(), ' ');
+    text += closing;
   }
   text.resize(size);
   return ToBytes(text);
