@@ -6,6 +6,7 @@
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
 #include "engine/package_saver.h"
+#include "engine/package_self_check.h"
 #include "engine/working_folder.h"
 #include "platform/text.h"
 
@@ -61,6 +62,10 @@ void SaveRepairedRow(const JobThreadParam& param, int row, const std::string& pa
   if (param.workingFolder.empty() || !SavePackage(fileFolder, target)) {
     LogForPackage(view, package, kLogSaveFailed, kLogRed);
     return;
+  }
+  if (const auto check = CheckSavedPackage(target); !check.passed) {
+    LogForPackage(view, package, " self-check of saved file failed: " + check.reason + "....\r\n",
+                  kLogRed);
   }
   if (view.ExtractMediaChecked()) {
     SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent");

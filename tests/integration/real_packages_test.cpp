@@ -12,6 +12,7 @@
 #include "engine/content_types.h"
 #include "engine/content_types_builder.h"
 #include "engine/package_scanner.h"
+#include "engine/package_self_check.h"
 #include "engine/part_extraction.h"
 #include "engine/relationships_repair.h"
 #include "engine/repair_job.h"
@@ -278,6 +279,8 @@ TEST_P(RealPackages, RepairedAndSavedPackageHoldsEveryRecoveredPart) {
       EXPECT_EQ(found->second.content, member.content) << name;
     }
     EXPECT_TRUE(savedMembers->count("[Content_Types].xml"));
+    const auto check = engine::CheckSavedPackage(saved);
+    EXPECT_TRUE(check.passed) << check.reason;
     if (HaveTool("unzip")) {
       EXPECT_EQ(RunTool("unzip -tq '" + saved.string() + "'"), 0);
     }
