@@ -37,6 +37,8 @@ inline constexpr std::string_view kLogCannotSave = " cannot be saved,as it is no
 inline constexpr std::string_view kLogSaveStopped =
     " file is not saving as process has been stop by the user.... \r\n";
 inline constexpr std::string_view kLogNotSaved = " not saved....\r\n";
+// " self-check of saved file failed: " + the reason + kLogSaveReasonTail
+inline constexpr std::string_view kLogSelfCheckFailedHead = " self-check of saved file failed: ";
 // A part that is not whole: the package path, kLogPart, the part name, then one of these.
 inline constexpr std::string_view kLogPart = " part ";
 inline constexpr std::string_view kLogPartCutShort = " is cut short....\r\n";

@@ -9,7 +9,8 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/content_types.h"
+#include "engine/package_tree_repair.h"
+#include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "zip/part_inflater.h"
@@ -343,9 +344,17 @@ int ProgressValue(std::size_t value) {
 
 // Puts the stored content types in place when the package's own are missing or too small.
 // When even that fails the package has no content types, which its report must say.
-void PlaceContentTypes(const fs::path& fileFolder, ExtractionReport& report) {
+// Mends the tree so that a word processor opens it (cut XML closed, relationships and content
+// types completed); a folder that cannot receive content types is a part not written.
+void RepairTreeAndPlaceContentTypes(const fs::path& fileFolder, ExtractionReport& report) {
+  TreeRepairInput input;
+  for (const auto& part : report.notWhole) {
+    std::wstring name = part.partPath;
+    std::replace(name.begin(), name.end(), L'\\', L'/');
+    input.knownCut.insert(platform::Utf8FromWide(name));
+  }
   fs::path folder = fileFolder;
-  if (RestoreContentTypes(folder) != 0) return;
+  if (RepairPackageTree(folder, input) != 0) return;
   const std::wstring name = platform::WideFromPath(fs::path(kContentTypesName));
   for (auto& part : report.notWhole) {
     if (part.partPath == name) {
@@ -451,7 +460,7 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
     view.SetProgressPos(ProgressBar::kFile, ProgressValue(i));
   }
   ExtractionReport report = extractor.Report();
-  PlaceContentTypes(fileFolder, report);
+  RepairTreeAndPlaceContentTypes(fileFolder, report);
   view.SetProgressPos(ProgressBar::kFile, ProgressValue(count));
   return report;
 }

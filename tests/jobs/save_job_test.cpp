@@ -128,7 +128,9 @@ TEST_F(SaveJobTest, MediaWanted) {
     SaveTo(view, destination, true);
     if (c.media.empty()) {
       view.rows.push_back({"/in/Report.dotm", 1, 1});
-      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "document.xml", "<w/>");
+      // The sample template without its picture: a package the self-check accepts.
+      FillFileFolder(FileFolder("/in/Report.dotm", 0));
+      fs::remove(FileFolder("/in/Report.dotm", 0) / "word" / "media" / "image1.png");
     } else {
       AddRepairedRow(view, "/in/Report.dotm");
       WriteFile(FileFolder("/in/Report.dotm", 0) / "docProps" / "Thumb.JPEG", Bytes{1, 2, 3});

@@ -17,7 +17,8 @@ Bytes ToBytes(std::string_view text);
 Bytes RawDeflate(const Bytes& data, int level = 8);
 // Deterministic pseudo-random bytes (incompressible).
 Bytes NoiseBytes(std::size_t size, std::uint32_t seed = 1);
-// Compressible XML-like text of about size bytes.
+// Compressible XML-like text of exactly size bytes; a well-formed document when size leaves room
+// for the declaration and the root element.
 Bytes XmlLikeBytes(std::size_t size, std::uint32_t seed = 1);
 
 Bytes ReadFileBytes(const std::filesystem::path& path);

@@ -1,0 +1,53 @@
+#include "engine/package_tree_repair.h"
+
+#include <exception>
+
+#include "engine/package_tree.h"
+#include "engine/xml_repair.h"
+
+namespace engine {
+namespace {
+
+bool IsXmlByName(std::string_view part) {
+  const std::string extension = PartExtension(part);
+  return extension == "xml" || extension == "rels" || extension == "vml";
+}
+
+}  // namespace
+
+void RepairXmlParts(const std::filesystem::path& fileFolder, const TreeRepairInput& input,
+                    TreeRepairResult& result) {
+  for (const auto& part : ListPackageParts(fileFolder)) {
+    if (!IsXmlByName(part) && !input.knownCut.contains(part)) continue;
+    const auto text = ReadPart(fileFolder, part);
+    if (!text || XmlParses(*text)) continue;
+    if (const auto repaired = RepairCutXml(*text)) {
+      if (WritePart(fileFolder, part, *repaired)) result.xmlClosed.insert(part);
+      continue;
+    }
+    // The part stays as recovered, for whoever can read more of it; the relationships to it are
+    // dropped below, as one part that does not parse makes a word processor refuse the whole
+    // template.
+    result.xmlUnreadable.insert(part);
+  }
+}
+
+TreeRepairResult RepairTree(const std::filesystem::path& fileFolder, const TreeRepairInput& input) {
+  TreeRepairResult result;
+  RepairXmlParts(fileFolder, input, result);
+  result.relationships = RepairRelationships(fileFolder, result.xmlUnreadable);
+  result.contentTypes = EnsureContentTypes(fileFolder);
+  return result;
+}
+
+int RepairPackageTree(std::filesystem::path& fileFolder, const TreeRepairInput& input) {
+  try {
+    if (RepairTree(fileFolder, input).contentTypes != ContentTypesOutcome::kNotWritten) return 1;
+  } catch (const std::exception&) {
+    // Treated as a folder that could not receive its content types.
+  }
+  fileFolder.clear();
+  return 0;
+}
+
+}  // namespace engine
