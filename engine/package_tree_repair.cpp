@@ -18,9 +18,13 @@ bool IsXmlByName(std::string_view part) {
 void RepairXmlParts(const std::filesystem::path& fileFolder, const TreeRepairInput& input,
                     TreeRepairResult& result) {
   for (const auto& part : ListPackageParts(fileFolder)) {
-    if (!IsXmlByName(part) && !input.knownCut.contains(part)) continue;
+    const bool byName = IsXmlByName(part);
+    if (!byName && !input.knownCut.contains(part)) continue;
     const auto text = ReadPart(fileFolder, part);
     if (!text || XmlParses(*text)) continue;
+    // A cut part of another kind (a picture, a macro project) is kept as recovered and stays
+    // reachable: only one that begins as XML is mended as XML.
+    if (!byName && RootElementName(*text).empty()) continue;
     if (const auto repaired = RepairCutXml(*text)) {
       if (WritePart(fileFolder, part, *repaired)) result.xmlClosed.insert(part);
       continue;

@@ -15,7 +15,7 @@ namespace engine {
 struct TreeRepairInput {
   // Parts that extraction knows were cut short or damaged (package form). Every XML part is
   // checked whatever this says; a part named here is treated as XML even when its extension
-  // does not say so.
+  // does not say so, as long as what survived of it begins as XML.
   std::set<std::string> knownCut;
 };
 

@@ -262,6 +262,22 @@ TEST_F(TreeRepairTest, UnreadablePartStaysButNoRelationshipLeadsToIt) {
   EXPECT_EQ(std::count(targets.begin(), targets.end(), "styles.xml"), 0);
 }
 
+// A cut picture is what survived of it, not broken XML: it keeps its bytes and its
+// relationship, and the relationship part that leads to it is not rewritten.
+TEST_F(TreeRepairTest, CutPictureKeepsItsBytesAndItsRelationship) {
+  Unpack("report.dotm");
+  const std::string picture = original_["word/media/image1.png"];
+  const std::string prefix = picture.substr(0, picture.size() / 3);
+  Write("word/media/image1.png", prefix);
+  engine::TreeRepairInput input;
+  input.knownCut.insert("word/media/image1.png");
+  const auto result = engine::RepairTree(Folder(), input);
+  EXPECT_TRUE(result.xmlClosed.empty());
+  EXPECT_TRUE(result.xmlUnreadable.empty());
+  EXPECT_EQ(Read("word/media/image1.png"), prefix);
+  EXPECT_EQ(Read("word/_rels/document.xml.rels"), original_["word/_rels/document.xml.rels"]);
+}
+
 TEST_F(TreeRepairTest, CutRelationshipsAndContentTypesAreMended) {
   Unpack("report.dotm");
   const std::string rels = original_["word/_rels/document.xml.rels"];
