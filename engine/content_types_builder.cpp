@@ -79,6 +79,12 @@ bool HasOwnOverride(const ContentTypeMap& map, std::string_view partName) {
   return false;
 }
 
+// A name with bytes XML cannot hold (control characters, broken UTF-8) would make the whole
+// document unreadable; such a part cannot be typed, and the rest must still be.
+bool NameFitsXml(const std::string& part) {
+  return XmlParses("<n p=\"" + XmlAttributeEscape("/" + part) + "\"/>");
+}
+
 int CompleteForPart(ContentTypeMap& map, const std::string& part, std::string_view rootName) {
   int added = 0;
   const std::string extension = PartExtension(part);
@@ -183,6 +189,7 @@ int CompleteContentTypes(ContentTypeMap& map, const std::set<std::string>& parts
                          const std::function<std::string(const std::string&)>& rootOf) {
   int added = 0;
   for (const auto& part : parts) {
+    if (!NameFitsXml(part)) continue;
     const std::string root = rootOf(part);
     if (!ContentTypesCover(map, part, root)) added += CompleteForPart(map, part, root);
   }

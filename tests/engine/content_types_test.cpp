@@ -215,6 +215,22 @@ TEST(ContentTypesBuilder, NameAndRootElementGiveTheType) {
   }
 }
 
+// A part name XML cannot hold (control characters, broken UTF-8) is left untyped: the
+// document written for the other parts still parses and types them.
+TEST(ContentTypesBuilder, NameXmlCannotHoldLeavesTheOthersReadable) {
+  for (const std::string& bad :
+       {std::string("word/PK\x03\x04"), std::string("word/\xff\xfe.dat")}) {
+    SCOPED_TRACE(bad);
+    engine::ContentTypeMap map;
+    const std::set<std::string> parts{bad, "word/document.xml"};
+    engine::CompleteContentTypes(map, parts, [](const std::string&) { return std::string(); });
+    const auto written = engine::ParseContentTypes(engine::WriteContentTypes(map));
+    ASSERT_TRUE(written.has_value());
+    EXPECT_TRUE(written->Covers("word/document.xml"));
+    EXPECT_FALSE(written->Covers(bad));
+  }
+}
+
 TEST_F(RestoreTest, FailedWriteReturnsZeroAndEmptiesTheFolder) {
   fs::path folder = folder_.Path() / "missing";
   EXPECT_EQ(engine::RestoreContentTypes(folder), 0);
