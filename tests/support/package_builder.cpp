@@ -38,6 +38,25 @@ Bytes ToBytes(std::string_view text) {
   return Bytes(text.begin(), text.end());
 }
 
+Bytes InflatedPrefix(const Bytes& raw) {
+  z_stream stream{};
+  if (inflateInit2(&stream, -15) != Z_OK) throw std::runtime_error("inflateInit2");
+  Bytes input = raw;
+  Bytes out;
+  std::uint8_t buffer[65536];
+  stream.next_in = input.data();
+  stream.avail_in = static_cast<uInt>(input.size());
+  int status = Z_OK;
+  while (status == Z_OK) {
+    stream.next_out = buffer;
+    stream.avail_out = sizeof buffer;
+    status = inflate(&stream, Z_NO_FLUSH);
+    out.insert(out.end(), buffer, buffer + (sizeof buffer - stream.avail_out));
+  }
+  inflateEnd(&stream);
+  return out;
+}
+
 Bytes RawDeflate(const Bytes& data, int level) {
   z_stream stream{};
   if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
