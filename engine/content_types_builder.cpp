@@ -182,7 +182,10 @@ std::optional<std::string> DefaultTypeFor(std::string_view extension) {
 bool ContentTypesCover(const ContentTypeMap& map, const std::string& partName,
                        std::string_view rootName) {
   if (!map.Covers(partName)) return false;
-  return !OverrideTypeFor(partName, rootName) || HasOwnOverride(map, partName);
+  // A word processor types the macro project by its extension's Default alone: a part that
+  // already has the type it needs is covered, whichever entry gives it.
+  const auto wanted = OverrideTypeFor(partName, rootName);
+  return !wanted || HasOwnOverride(map, partName) || map.TypeOf(partName) == *wanted;
 }
 
 int CompleteContentTypes(ContentTypeMap& map, const std::set<std::string>& parts,

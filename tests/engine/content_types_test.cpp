@@ -215,6 +215,20 @@ TEST(ContentTypesBuilder, NameAndRootElementGiveTheType) {
   }
 }
 
+// The macro project typed by the Default of its extension, as a word processor writes it, is
+// covered: such content types are kept byte for byte.
+TEST(ContentTypesBuilder, MacroProjectTypedByItsDefaultIsCovered) {
+  const auto map = engine::ParseContentTypes(
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/></Types>");
+  ASSERT_TRUE(map.has_value());
+  EXPECT_TRUE(engine::ContentTypesCover(*map, "word/vbaProject.bin", ""));
+  engine::ContentTypeMap copy = *map;
+  EXPECT_EQ(engine::CompleteContentTypes(copy, {"word/vbaProject.bin"},
+                                         [](const std::string&) { return std::string(); }),
+            0);
+}
+
 // A part name XML cannot hold (control characters, broken UTF-8) is left untyped: the
 // document written for the other parts still parses and types them.
 TEST(ContentTypesBuilder, NameXmlCannotHoldLeavesTheOthersReadable) {

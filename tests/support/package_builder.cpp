@@ -260,6 +260,12 @@ std::vector<std::pair<std::string, Bytes>> SampleTemplateParts() {
               "ContentType=\"application/vnd.ms-office.vbaProject\"/><Override "
               "PartName=\"/word/document.xml\" "
               "ContentType=\"application/vnd.ms-word.template.macroEnabledTemplate.main+xml\"/>"
+              "<Override PartName=\"/word/styles.xml\" "
+              "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml."
+              "styles+xml\"/><Override PartName=\"/docProps/app.xml\" "
+              "ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+"
+              "xml\"/><Override PartName=\"/docProps/core.xml\" "
+              "ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
               "</Types>"));
   const Bytes noRelationships = ToBytes(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
