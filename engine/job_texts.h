@@ -44,6 +44,9 @@ inline constexpr std::string_view kLogPart = " part ";
 inline constexpr std::string_view kLogPartCutShort = " is cut short....\r\n";
 inline constexpr std::string_view kLogPartDamaged = " is damaged....\r\n";
 inline constexpr std::string_view kLogPartLost = " could not be recovered....\r\n";
+// A part the repair wrote itself (XML closed, relationships or content types completed or built):
+// it is not as it was recovered.
+inline constexpr std::string_view kLogPartRebuilt = " is rebuilt....\r\n";
 
 // Whole lines.
 inline constexpr std::string_view kLogStarLine =

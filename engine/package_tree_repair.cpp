@@ -36,6 +36,16 @@ void RepairXmlParts(const std::filesystem::path& fileFolder, const TreeRepairInp
   }
 }
 
+std::set<std::string> TreeRepairResult::Rewritten() const {
+  std::set<std::string> parts = xmlClosed;
+  parts.insert(relationships.rewritten.begin(), relationships.rewritten.end());
+  if (contentTypes != ContentTypesOutcome::kKept &&
+      contentTypes != ContentTypesOutcome::kNotWritten) {
+    parts.insert("[Content_Types].xml");
+  }
+  return parts;
+}
+
 TreeRepairResult RepairTree(const std::filesystem::path& fileFolder, const TreeRepairInput& input) {
   TreeRepairResult result;
   RepairXmlParts(fileFolder, input, result);
@@ -44,9 +54,13 @@ TreeRepairResult RepairTree(const std::filesystem::path& fileFolder, const TreeR
   return result;
 }
 
-int RepairPackageTree(std::filesystem::path& fileFolder, const TreeRepairInput& input) {
+int RepairPackageTree(std::filesystem::path& fileFolder, const TreeRepairInput& input,
+                      TreeRepairResult* result) {
   try {
-    if (RepairTree(fileFolder, input).contentTypes != ContentTypesOutcome::kNotWritten) return 1;
+    TreeRepairResult done = RepairTree(fileFolder, input);
+    const bool written = done.contentTypes != ContentTypesOutcome::kNotWritten;
+    if (result) *result = std::move(done);
+    if (written) return 1;
   } catch (const std::exception&) {
     // Treated as a folder that could not receive its content types.
   }

@@ -25,6 +25,9 @@ struct TreeRepairResult {
                                         // they are, no relationship leads to them
   RelationshipsRepairResult relationships;
   ContentTypesOutcome contentTypes = ContentTypesOutcome::kNotWritten;
+
+  // Every part the pass wrote (closed, rewritten or built), in package form.
+  std::set<std::string> Rewritten() const;
 };
 
 // Closes every XML part of the tree that does not parse; what cannot be mended stays as it is.
@@ -36,7 +39,9 @@ TreeRepairResult RepairTree(const std::filesystem::path& fileFolder,
                             const TreeRepairInput& input = {});
 
 // RepairTree for the extraction step, in the manner of RestoreContentTypes: returns 1 when the
-// folder ends up with usable content types, 0 otherwise, and then empties fileFolder.
-int RepairPackageTree(std::filesystem::path& fileFolder, const TreeRepairInput& input = {});
+// folder ends up with usable content types, 0 otherwise, and then empties fileFolder. result,
+// when given, receives what the pass did, also when it failed.
+int RepairPackageTree(std::filesystem::path& fileFolder, const TreeRepairInput& input = {},
+                      TreeRepairResult* result = nullptr);
 
 }  // namespace engine

@@ -296,6 +296,7 @@ RelationshipsRepairResult RepairRelationships(const std::filesystem::path& fileF
     if (relationships.empty()) return;  // nothing present that it could name
     if (WritePart(fileFolder, relsName, WriteRelationships(relationships))) {
       ++result.partsRebuilt;
+      result.rewritten.insert(relsName);
       parts.insert(relsName);
     }
   };
@@ -318,6 +319,7 @@ RelationshipsRepairResult RepairRelationships(const std::filesystem::path& fileF
     const int dropped = DropUnresolved(part, *relationships, index);
     if (dropped > 0 && WritePart(fileFolder, part, WriteRelationships(*relationships))) {
       result.relationshipsRemoved += dropped;
+      result.rewritten.insert(part);
     }
     auto& ids = idsOf[part];
     for (const auto& relationship : *relationships)
@@ -327,8 +329,10 @@ RelationshipsRepairResult RepairRelationships(const std::filesystem::path& fileF
     if (!IsStoryPart(part)) continue;
     const auto rels = idsOf.find(RelsNameFor(part));
     static const std::set<std::string> kNone;
-    result.referencesRemoved +=
+    const int removed =
         RemoveDanglingReferences(fileFolder, part, rels == idsOf.end() ? kNone : rels->second);
+    result.referencesRemoved += removed;
+    if (removed > 0) result.rewritten.insert(part);
   }
   return result;
 }

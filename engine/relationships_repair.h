@@ -33,9 +33,10 @@ std::vector<Relationship> PackageRelationshipsFor(const std::set<std::string>& p
 std::vector<Relationship> DocumentRelationshipsFor(const std::set<std::string>& parts);
 
 struct RelationshipsRepairResult {
-  int relationshipsRemoved = 0;  // relationships to parts not recovered
-  int partsRebuilt = 0;          // relationship parts written anew
-  int referencesRemoved = 0;     // header and footer references to relationships that are gone
+  int relationshipsRemoved = 0;     // relationships to parts not recovered
+  int partsRebuilt = 0;             // relationship parts written anew
+  int referencesRemoved = 0;        // header and footer references to relationships that are gone
+  std::set<std::string> rewritten;  // every part written: relationship parts and stories
 };
 
 // unusable: parts that are present but must not be reached (XML that does not parse).
