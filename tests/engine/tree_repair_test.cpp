@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 
 #include "engine/content_types_builder.h"
@@ -154,6 +155,7 @@ TEST_F(TreeRepairTest, IntactPackageStaysByteForByte) {
     EXPECT_EQ(result.relationships.relationshipsRemoved, 0);
     EXPECT_EQ(result.relationships.partsRebuilt, 0);
     EXPECT_TRUE(result.xmlClosed.empty());
+    EXPECT_TRUE(result.Rewritten().empty());
     EXPECT_EQ(engine::ListPackageParts(Folder()).size(), original_.size());
     for (const auto& [name, content] : original_)
       EXPECT_EQ(Read(name), content) << name;
@@ -167,6 +169,10 @@ TEST_F(TreeRepairTest, RelationshipToALostPartIsRemoved) {
   Remove("docProps/custom.xml");
   const auto result = engine::RepairTree(Folder());
   EXPECT_EQ(result.relationships.relationshipsRemoved, 2);
+  // Both relationship parts are written anew and named as such; the content types lose nothing
+  // a present part needs, so they stay.
+  EXPECT_EQ(result.Rewritten(),
+            (std::set<std::string>{"_rels/.rels", "word/_rels/document.xml.rels"}));
   EXPECT_EQ(Targets("word/_rels/document.xml.rels"),
             (std::vector<std::string>{"fontTable.xml", "media/image2.jpeg", "numbering.xml",
                                       "settings.xml", "styles.xml"}));
@@ -184,6 +190,8 @@ TEST_F(TreeRepairTest, LostRelationshipPartsAreRebuiltFromThePartsPresent) {
   Write("word/header1.xml", "<w:hdr xmlns:w=\"urn:w\"/>");
   const auto result = engine::RepairTree(Folder());
   EXPECT_EQ(result.relationships.partsRebuilt, 2);
+  EXPECT_EQ(result.Rewritten(), (std::set<std::string>{"[Content_Types].xml", "_rels/.rels",
+                                                       "word/_rels/document.xml.rels"}));
   EXPECT_EQ(Targets("_rels/.rels"),
             (std::vector<std::string>{"docProps/app.xml", "docProps/core.xml",
                                       "docProps/custom.xml", "word/document.xml"}));
@@ -220,6 +228,7 @@ TEST_F(TreeRepairTest, HeaderReferenceToAMissingRelationshipIsRemoved) {
   Write("word/document.xml", document);
   const auto result = engine::RepairTree(Folder());
   EXPECT_EQ(result.relationships.referencesRemoved, 1);
+  EXPECT_EQ(result.Rewritten(), std::set<std::string>{"word/document.xml"});
   const std::string repaired = Read("word/document.xml");
   EXPECT_EQ(repaired.find("rId77"), std::string::npos);
   EXPECT_NE(repaired.find("<w:footerReference w:type=\"default\" r:id=\"rId1\"/>"),
