@@ -92,9 +92,10 @@ RowSave SaveRepairedRow(const JobThreadParam& param, int row, const std::string&
   // The saved file is read back as a word processor would; what fails there is never whole.
   const auto check = CheckSavedPackage(target);
   if (!check.passed) {
-    LogForPackage(view, package,
-                  std::string(kLogSelfCheckFailedHead) + check.reason + std::string(kLogSaveReasonTail),
-                  kLogRed);
+    LogForPackage(
+        view, package,
+        std::string(kLogSelfCheckFailedHead) + check.reason + std::string(kLogSaveReasonTail),
+        kLogRed);
   }
   bool whole = saved.outcome == SaveOutcome::kSaved && check.passed;
   if (view.ExtractMediaChecked()) {
