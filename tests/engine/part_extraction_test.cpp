@@ -148,6 +148,39 @@ TEST_F(ExtractionTest, DamagedPartsKeepWhatSurvivedAndLaterPartsFollow) {
   EXPECT_TRUE(fs::is_empty(TempFolder()));
 }
 
+// A part the pass after extraction writes is named in the report unless it is already said to
+// be cut short: a whole relationship part that loses its relationship to a part that never
+// came back, content types completed for the parts present, a relationship part built.
+TEST_F(ExtractionTest, PartsTheRepairWritesAreReportedRebuilt) {
+  const std::string rels =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+      "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+      "officeDocument\" Target=\"word/document.xml\"/><Relationship Id=\"rId2\" "
+      "Type=\"http://schemas.openxmlformats.org/package/2006/relationships/metadata/"
+      "core-properties\" Target=\"docProps/core.xml\"/></Relationships>";
+  const Bytes xml = testsupport::XmlLikeBytes(30000, 2);
+  Bytes cut = testsupport::RawDeflate(xml);
+  cut.resize(cut.size() / 2);
+  PackageBuilder builder;
+  builder.AddDeflated("[Content_Types].xml",
+                      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                      "content-types\"><Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                      "<Default Extension=\"rels\" ContentType=\"application/"
+                      "vnd.openxmlformats-package.relationships+xml\"/></Types>");
+  builder.AddDeflated("_rels/.rels", rels);
+  builder.AddDeflated("word/document.xml", "<w:document xmlns:w=\"urn:w\"/>");
+  builder.Add({.name = "word/styles.xml", .content = xml, .method = 8, .data = cut});
+  const auto report = ExtractReport(builder);
+  ASSERT_EQ(report.notWhole.size(), 1u);
+  EXPECT_EQ(report.notWhole[0].outcome, engine::PartOutcome::kCutShort);
+  // The main document's relationships, missing, are built for the styles; the cut styles are
+  // closed but already reported cut short.
+  EXPECT_EQ(report.rebuilt, (std::vector<std::string>{"[Content_Types].xml", "_rels/.rels",
+                                                      "word/_rels/document.xml.rels"}));
+  EXPECT_NE(AsText(Output("_rels/.rels")), rels);
+}
+
 TEST_F(ExtractionTest, UntrustedNamesNeverLeaveTheFileFolder) {
   PackageBuilder builder;
   builder.AddStored("../evil", "1");
