@@ -37,11 +37,16 @@ inline constexpr std::string_view kLogCannotSave = " cannot be saved,as it is no
 inline constexpr std::string_view kLogSaveStopped =
     " file is not saving as process has been stop by the user.... \r\n";
 inline constexpr std::string_view kLogNotSaved = " not saved....\r\n";
+// " self-check of saved file failed: " + the reason + kLogSaveReasonTail
+inline constexpr std::string_view kLogSelfCheckFailedHead = " self-check of saved file failed: ";
 // A part that is not whole: the package path, kLogPart, the part name, then one of these.
 inline constexpr std::string_view kLogPart = " part ";
 inline constexpr std::string_view kLogPartCutShort = " is cut short....\r\n";
 inline constexpr std::string_view kLogPartDamaged = " is damaged....\r\n";
 inline constexpr std::string_view kLogPartLost = " could not be recovered....\r\n";
+// A part the repair wrote itself (XML closed, relationships or content types completed or built):
+// it is not as it was recovered.
+inline constexpr std::string_view kLogPartRebuilt = " is rebuilt....\r\n";
 
 // Whole lines.
 inline constexpr std::string_view kLogStarLine =

@@ -9,7 +9,8 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/content_types.h"
+#include "engine/package_tree_repair.h"
+#include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
 #include "zip/part_inflater.h"
@@ -341,11 +342,33 @@ int ProgressValue(std::size_t value) {
   return static_cast<int>(std::min<std::size_t>(value, INT_MAX));
 }
 
-// Puts the stored content types in place when the package's own are missing or too small.
-// When even that fails the package has no content types, which its report must say.
-void PlaceContentTypes(const fs::path& fileFolder, ExtractionReport& report) {
+// A part's name as the tree pass knows it: its place below the file folder, '/' between levels.
+std::string TreeName(const std::wstring& partPath) {
+  const auto relative = SafePartPath(partPath);
+  return relative ? platform::Utf8FromWide(relative->generic_wstring()) : std::string();
+}
+
+// Mends the tree so that a word processor opens it (cut XML closed, relationships and content
+// types completed). Every part it writes is named in the report unless already reported cut
+// short or damaged; a folder that cannot receive content types is a part not written.
+void RepairTreeAndPlaceContentTypes(const fs::path& fileFolder, ExtractionReport& report) {
+  TreeRepairInput input;
+  std::set<std::string> saidCut;
+  for (const auto& part : report.notWhole) {
+    const std::string name = TreeName(part.partPath);
+    if (name.empty()) continue;
+    input.knownCut.insert(name);
+    if (part.outcome == PartOutcome::kCutShort || part.outcome == PartOutcome::kDamaged) {
+      saidCut.insert(name);
+    }
+  }
   fs::path folder = fileFolder;
-  if (RestoreContentTypes(folder) != 0) return;
+  TreeRepairResult result;
+  const int usable = RepairPackageTree(folder, input, &result);
+  for (const auto& part : result.Rewritten()) {
+    if (!saidCut.contains(part)) report.rebuilt.push_back(part);
+  }
+  if (usable != 0) return;
   const std::wstring name = platform::WideFromPath(fs::path(kContentTypesName));
   for (auto& part : report.notWhole) {
     if (part.partPath == name) {
@@ -451,7 +474,7 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
     view.SetProgressPos(ProgressBar::kFile, ProgressValue(i));
   }
   ExtractionReport report = extractor.Report();
-  PlaceContentTypes(fileFolder, report);
+  RepairTreeAndPlaceContentTypes(fileFolder, report);
   view.SetProgressPos(ProgressBar::kFile, ProgressValue(count));
   return report;
 }

@@ -57,6 +57,9 @@ struct PartReport {
 struct ExtractionReport {
   std::size_t written = 0;           // output files that hold a copy of a part
   std::vector<PartReport> notWhole;  // in the order the names were first met
+  // Parts the pass after extraction wrote (closed, rewritten or built), in package form with
+  // '/', other than those already reported cut short or damaged: they are not as recovered.
+  std::vector<std::string> rebuilt;
 };
 
 // Extracts the listed parts into fileFolder, drives the file-progress bar, then restores

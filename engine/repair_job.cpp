@@ -37,13 +37,18 @@ std::string PartNameForLog(const std::wstring& partPath) {
   return platform::Utf8FromWide(name);
 }
 
-// One red line for every part that did not come out whole.
+// One red line for every part that did not come out whole, and for every part the repair wrote
+// itself.
 void LogPartsNotWhole(JobView& view, const std::string& package, const ExtractionReport& report) {
   for (const auto& part : report.notWhole) {
     std::string text(kLogPart);
     text += PartNameForLog(part.partPath);
     text += PartStatusLogText(StatusOf(part.outcome));
     LogForPackage(view, package, text, kLogRed);
+  }
+  for (const auto& part : report.rebuilt) {
+    LogForPackage(view, package, std::string(kLogPart) + part + std::string(kLogPartRebuilt),
+                  kLogRed);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
 #include "engine/package_saver.h"
+#include "engine/package_self_check.h"
 #include "engine/save_summary.h"
 #include "engine/working_folder.h"
 #include "platform/text.h"
@@ -88,7 +89,15 @@ RowSave SaveRepairedRow(const JobThreadParam& param, int row, const std::string&
   for (const std::string& part : saved.leftOut) {
     LogForPackage(view, package, " part " + part + std::string(kLogPartLeftOut), kLogRed);
   }
-  bool whole = saved.outcome == SaveOutcome::kSaved;
+  // The saved file is read back as a word processor would; what fails there is never whole.
+  const auto check = CheckSavedPackage(target);
+  if (!check.passed) {
+    LogForPackage(
+        view, package,
+        std::string(kLogSelfCheckFailedHead) + check.reason + std::string(kLogSaveReasonTail),
+        kLogRed);
+  }
+  bool whole = saved.outcome == SaveOutcome::kSaved && check.passed;
   if (view.ExtractMediaChecked()) {
     // Images asked for and missing leave the row short of what the user wanted.
     whole = SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent") && whole;

@@ -3,6 +3,7 @@ the tables sum per damage kind and per writer. A judge also names the columns it
 tables, so that another judge (a word processor opening the repaired package, say) adds its own
 columns without touching the others.
 """
+import pathlib
 import zipfile
 
 MOST_PART_BYTES = 64 << 20
@@ -155,3 +156,71 @@ class Panel:
 
     def target(self):
         return "; ".join(member.TARGET for member in self.members)
+
+
+class OpensJudge:
+    """Opens every repaired package in LibreOffice (headless, one private user profile for the
+    run) and compares its text with the intact package's: a file counts as opened when at least
+    95% of the original's text comes back (lines matched in order, weighted by characters).
+    LibreOffice runs one file at a time: one profile cannot serve two at once."""
+
+    name = "opens"
+    TARGET = ">= 0.80 opened with 95% of the text"
+    COLUMNS = [
+        ("opened", lambda s: str(s["opened"])),
+        ("open%", lambda s: ratio(s["opened"], s["files"])),
+    ]
+    KEYS = ("opened",)
+
+    def __init__(self, soffice, work):
+        import threading
+        self.soffice = soffice
+        self.work = pathlib.Path(work)
+        self.profile = (self.work / "lo-profile").as_uri()
+        self.lock = threading.Lock()
+        self.originals = {}
+        self.counter = 0
+
+    def _text(self, package_bytes):
+        import subprocess
+        with self.lock:
+            self.counter += 1
+            folder = self.work / f"lo{self.counter}"
+            folder.mkdir()
+            path = folder / "case.dotm"
+            path.write_bytes(package_bytes)
+            try:
+                subprocess.run([self.soffice, "--headless", f"-env:UserInstallation={self.profile}",
+                                "--convert-to", "txt:Text", "--outdir", str(folder), str(path)],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            except subprocess.TimeoutExpired:
+                return None
+            text = folder / "case.txt"
+            return text.read_text(errors="replace") if text.exists() else None
+
+    @staticmethod
+    def similarity(original, repaired):
+        import difflib
+        a, b = original.splitlines(), repaired.splitlines()
+        total = sum(len(line) + 1 for line in a)
+        if total == 0:
+            return 1.0
+        matcher = difflib.SequenceMatcher(None, a, b, autojunk=False)
+        same = sum(sum(len(line) + 1 for line in a[m.a:m.a + m.size])
+                   for m in matcher.get_matching_blocks())
+        return same / total
+
+    def judge(self, source, survived, outcome):
+        key = source.label
+        if key not in self.originals:
+            self.originals[key] = self._text(source.data) or ""
+        opened = 0
+        if outcome.package and pathlib.Path(outcome.package).exists():
+            text = self._text(pathlib.Path(outcome.package).read_bytes())
+            opened = int(text is not None and self.similarity(self.originals[key], text) >= 0.95)
+        return {"opened": opened}, {}
+
+    @staticmethod
+    def verdict(sums_by_kind, total):
+        share = total["opened"] / total["files"] if total.get("files") else 0.0
+        return share >= 0.80, f"opened {share:.3f} of all files"

@@ -1,12 +1,15 @@
-// The stored [Content_Types].xml is the exact document the program carries, and it replaces a
-// missing or too small extracted one only.
+// The stored [Content_Types].xml is the exact document the program carries; it is the base for
+// content types that are missing or broken, and a valid document of the package's own stays.
 #include "engine/content_types.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <string>
 
+#include "engine/content_types_builder.h"
 #include "platform/test_helpers.h"
 #include "tests/engine/scratch_folder.h"
 #include "tests/support/package_builder.h"
@@ -68,40 +71,177 @@ TEST(StoredContentTypes, IsTheExactDocument) {
             expectedElements);
 }
 
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+constexpr const char* kTypesOpen =
+    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">";
+
+std::string Default(const char* extension, const char* type) {
+  return std::string("<Default Extension=\"") + extension + "\" ContentType=\"" + type + "\"/>";
+}
+std::string Override(const char* part, const char* type) {
+  return std::string("<Override PartName=\"") + part + "\" ContentType=\"" + type + "\"/>";
+}
+
+constexpr const char* kMain = "application/vnd.ms-word.template.macroEnabledTemplate.main+xml";
+constexpr const char* kStyles =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
+constexpr const char* kVba = "application/vnd.ms-office.vbaProject";
+
+// A word processor's own small document: every part typed, macro project included.
+std::string SmallOwnDocument() {
+  return std::string(kDeclaration) + kTypesOpen +
+         Default("rels", "application/vnd.openxmlformats-package.relationships+xml") +
+         Default("xml", "application/xml") + Default("png", "image/png") + Default("bin", kVba) +
+         Override("/word/document.xml", kMain) + Override("/word/styles.xml", kStyles) +
+         Override("/word/vbaProject.bin", kVba) + "</Types>";
+}
+
 class RestoreTest : public ::testing::Test {
  protected:
   fs::path Target() const { return folder_.Path() / "[Content_Types].xml"; }
+  void AddPart(const std::string& name, const std::string& content) {
+    fs::create_directories((folder_.Path() / name).parent_path());
+    testsupport::WriteFileBytes(folder_.Path() / name, testsupport::ToBytes(content));
+  }
+  std::string Result() const {
+    const auto bytes = testsupport::ReadFileBytes(Target());
+    return std::string(bytes.begin(), bytes.end());
+  }
   enginetest::ScratchFolder folder_;
 };
 
-TEST_F(RestoreTest, SizeDecidesWhetherTheExtractedFileStays) {
+// A valid document of the package's own stays byte for byte, however small; one that lacks
+// types or does not parse is completed on the stored copy's entries.
+TEST_F(RestoreTest, OwnDocumentIsKeptWhenItTypesEveryPartAndCompletedOtherwise) {
   struct Case {
     const char* label;
-    std::optional<std::size_t> existingSize;
-    bool kept;
+    std::optional<std::string> existing;
+    bool withMacros;  // the tree holds word/vbaProject.bin and an image
+    engine::ContentTypesOutcome outcome;
   };
-  const Case kCases[] = {{"2000 bytes kept", 2000, true},
-                         {"1294 bytes kept", 1294, true},
-                         {"1293 bytes replaced", 1293, false},
-                         {"empty replaced", 0, false},
-                         {"missing added", std::nullopt, false}};
-  const std::string stored = StoredText();
+  const std::string own = SmallOwnDocument();
+  ASSERT_LT(own.size(), engine::kStoredContentTypesSize);
+  const std::string withoutMacroTypes =
+      std::string(kDeclaration) + kTypesOpen + Default("xml", "application/xml") +
+      Default("rels", "application/vnd.openxmlformats-package.relationships+xml") +
+      Override("/word/document.xml", "application/vnd.ms-word.document.macroEnabled.main+xml") +
+      Override("/word/styles.xml", kStyles) + "</Types>";
+  const Case kCases[] = {
+      {"small own document kept", own, true, engine::ContentTypesOutcome::kKept},
+      {"own document lacking the macro and image types", withoutMacroTypes, true,
+       engine::ContentTypesOutcome::kCompleted},
+      {"own document cut short", own.substr(0, own.size() / 2), true,
+       engine::ContentTypesOutcome::kCompleted},
+      {"noise", std::string(2000, 'c'), true, engine::ContentTypesOutcome::kCompleted},
+      {"missing, stored copy types every part", std::nullopt, false,
+       engine::ContentTypesOutcome::kStoredCopy},
+      {"missing, macros and an image", std::nullopt, true, engine::ContentTypesOutcome::kBuilt},
+  };
   for (const auto& c : kCases) {
-    for (const std::string suffix : {"", "/"}) {  // with or without a trailing separator
-      SCOPED_TRACE(c.label + suffix);
-      fs::remove(Target());
-      Bytes existing;
-      if (c.existingSize) {
-        existing = testsupport::NoiseBytes(*c.existingSize, 4);
-        testsupport::WriteFileBytes(Target(), existing);
-      }
-      const fs::path given = folder_.Path().string() + suffix;
-      fs::path folder = given;
-      EXPECT_EQ(engine::RestoreContentTypes(folder), 1);
-      EXPECT_EQ(folder, given);
-      EXPECT_EQ(testsupport::ReadFileBytes(Target()),
-                c.kept ? existing : Bytes(stored.begin(), stored.end()));
+    SCOPED_TRACE(c.label);
+    fs::remove_all(folder_.Path() / "word");
+    fs::remove(Target());
+    AddPart("word/document.xml", "<w:document xmlns:w=\"urn:w\"/>");
+    AddPart("word/styles.xml", "<w:styles xmlns:w=\"urn:w\"/>");
+    if (c.withMacros) {
+      AddPart("word/vbaProject.bin", "macro project");
+      AddPart("word/media/image1.png", "png");
     }
+    if (c.existing) AddPart("[Content_Types].xml", *c.existing);
+    EXPECT_EQ(engine::EnsureContentTypes(folder_.Path()), c.outcome);
+    const std::string result = Result();
+    if (c.outcome == engine::ContentTypesOutcome::kKept) {
+      EXPECT_EQ(result, *c.existing);
+    }
+    if (c.outcome == engine::ContentTypesOutcome::kStoredCopy) {
+      EXPECT_EQ(result, StoredText());
+    }
+    const auto map = engine::ParseContentTypes(result);
+    ASSERT_TRUE(map.has_value());
+    if (c.withMacros) {
+      EXPECT_EQ(map->TypeOf("word/vbaProject.bin"), kVba);
+      EXPECT_EQ(map->TypeOf("word/media/image1.png"), "image/png");
+    }
+    EXPECT_EQ(map->TypeOf("word/styles.xml"), kStyles);
+    // The package's own type for its main document wins over ours.
+    if (c.existing == withoutMacroTypes) {
+      EXPECT_EQ(map->TypeOf("word/document.xml"),
+                "application/vnd.ms-word.document.macroEnabled.main+xml");
+    } else {
+      EXPECT_EQ(map->TypeOf("word/document.xml"), kMain);
+    }
+  }
+}
+
+// Each part whose type follows from its name or root element gets that type.
+TEST(ContentTypesBuilder, NameAndRootElementGiveTheType) {
+  struct Case {
+    const char* part;
+    const char* root;
+    const char* type;
+  };
+  const Case kCases[] = {
+      {"word/header2.xml", "",
+       "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml"},
+      {"word/footer1.xml", "",
+       "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml"},
+      {"word/firstHeader.xml", "hdr",
+       "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml"},
+      {"word/theme/theme1.xml", "", "application/vnd.openxmlformats-officedocument.theme+xml"},
+      {"word/numbering.xml", "",
+       "application/vnd.openxmlformats-officedocument.wordprocessingml.numbering+xml"},
+      {"word/footnotes.xml", "",
+       "application/vnd.openxmlformats-officedocument.wordprocessingml.footnotes+xml"},
+      {"word/comments.xml", "",
+       "application/vnd.openxmlformats-officedocument.wordprocessingml.comments+xml"},
+      {"docProps/custom.xml", "",
+       "application/vnd.openxmlformats-officedocument.custom-properties+xml"},
+      {"customXml/itemProps1.xml", "",
+       "application/vnd.openxmlformats-officedocument.customXmlProperties+xml"},
+      {"word/vbaData.xml", "", "application/vnd.ms-word.vbaData+xml"},
+      {"word/vbaProject.bin", "", "application/vnd.ms-office.vbaProject"},
+      {"customXml/item1.xml", "", "application/xml"},
+      {"word/media/image3.jpeg", "", "image/jpeg"},
+      {"word/embeddings/blob.dat", "", "application/octet-stream"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.part);
+    engine::ContentTypeMap map;
+    const std::set<std::string> parts{c.part};
+    engine::CompleteContentTypes(map, parts,
+                                 [&](const std::string&) { return std::string(c.root); });
+    EXPECT_EQ(map.TypeOf(c.part), c.type);
+    EXPECT_TRUE(engine::ParseContentTypes(engine::WriteContentTypes(map)).has_value());
+  }
+}
+
+// The macro project typed by the Default of its extension, as a word processor writes it, is
+// covered: such content types are kept byte for byte.
+TEST(ContentTypesBuilder, MacroProjectTypedByItsDefaultIsCovered) {
+  const auto map = engine::ParseContentTypes(
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/></Types>");
+  ASSERT_TRUE(map.has_value());
+  EXPECT_TRUE(engine::ContentTypesCover(*map, "word/vbaProject.bin", ""));
+  engine::ContentTypeMap copy = *map;
+  EXPECT_EQ(engine::CompleteContentTypes(copy, {"word/vbaProject.bin"},
+                                         [](const std::string&) { return std::string(); }),
+            0);
+}
+
+// A part name XML cannot hold (control characters, broken UTF-8) is left untyped: the
+// document written for the other parts still parses and types them.
+TEST(ContentTypesBuilder, NameXmlCannotHoldLeavesTheOthersReadable) {
+  for (const std::string& bad :
+       {std::string("word/PK\x03\x04"), std::string("word/\xff\xfe.dat")}) {
+    SCOPED_TRACE(bad);
+    engine::ContentTypeMap map;
+    const std::set<std::string> parts{bad, "word/document.xml"};
+    engine::CompleteContentTypes(map, parts, [](const std::string&) { return std::string(); });
+    const auto written = engine::ParseContentTypes(engine::WriteContentTypes(map));
+    ASSERT_TRUE(written.has_value());
+    EXPECT_TRUE(written->Covers("word/document.xml"));
+    EXPECT_FALSE(written->Covers(bad));
   }
 }
 

@@ -7,13 +7,19 @@
 #include <atomic>
 
 #include "engine/content_types.h"
+#include "engine/content_types_builder.h"
 #include "engine/package_scanner.h"
+#include "engine/xml_repair.h"
 #include "platform/test_helpers.h"
 #include "tests/engine/scratch_folder.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/recording_view.h"
 
 namespace {
+
+std::string AsText(const testsupport::Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
 
 namespace fs = std::filesystem;
 using testsupport::Bytes;
@@ -86,8 +92,12 @@ TEST_F(ExtractionTest, StoredAndDeflatedPartsAreWrittenAndNoTemporaryFileStays) 
   for (const auto& [entry, output] : parts)
     builder.Add(entry);
   EXPECT_EQ(Extract(builder), std::size(parts));
-  for (const auto& [entry, output] : parts)
+  for (const auto& [entry, output] : parts) {
+    // Content types that do not parse are rebuilt after extraction.
+    if (entry.name == "[Content_Types].xml") continue;
     EXPECT_EQ(Output(output), entry.content) << output;
+  }
+  EXPECT_TRUE(engine::ParseContentTypes(AsText(Output("[Content_Types].xml"))).has_value());
   EXPECT_TRUE(fs::is_empty(TempFolder()));
   // Folders already present (later parts in word\) raise no message.
   EXPECT_TRUE(view_.Messages().empty());
@@ -116,10 +126,14 @@ TEST_F(ExtractionTest, DamagedPartsKeepWhatSurvivedAndLaterPartsFollow) {
                .uncompressedSizeField = 0xFFFFFFF0u});
   const auto report = ExtractReport(builder);
   EXPECT_EQ(report.written, 4u);
-  const Bytes prefix = Output("word/cut.xml");
+  // Everything the cut stream still decodes is kept, then closed so that it parses.
+  const Bytes prefix = testsupport::InflatedPrefix(cut);
   ASSERT_FALSE(prefix.empty());
-  EXPECT_LT(prefix.size(), xml.size());
-  EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), xml.begin()));
+  ASSERT_LT(prefix.size(), xml.size());
+  ASSERT_TRUE(std::equal(prefix.begin(), prefix.end(), xml.begin()));
+  const std::string closed = AsText(Output("word/cut.xml"));
+  EXPECT_EQ(closed, engine::RepairCutXml(AsText(prefix)));
+  EXPECT_TRUE(engine::XmlParses(closed));
   EXPECT_EQ(Output("huge.xml"), testsupport::ToBytes("small content"));
   EXPECT_FALSE(fs::exists(FileFolder() / "bzip.bin"));
   EXPECT_EQ(Output("word/after.xml"), testsupport::ToBytes("after after after"));
@@ -132,6 +146,39 @@ TEST_F(ExtractionTest, DamagedPartsKeepWhatSurvivedAndLaterPartsFollow) {
     reported.emplace_back(part.partPath, part.outcome);
   EXPECT_EQ(reported, notWhole);
   EXPECT_TRUE(fs::is_empty(TempFolder()));
+}
+
+// A part the pass after extraction writes is named in the report unless it is already said to
+// be cut short: a whole relationship part that loses its relationship to a part that never
+// came back, content types completed for the parts present, a relationship part built.
+TEST_F(ExtractionTest, PartsTheRepairWritesAreReportedRebuilt) {
+  const std::string rels =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+      "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+      "officeDocument\" Target=\"word/document.xml\"/><Relationship Id=\"rId2\" "
+      "Type=\"http://schemas.openxmlformats.org/package/2006/relationships/metadata/"
+      "core-properties\" Target=\"docProps/core.xml\"/></Relationships>";
+  const Bytes xml = testsupport::XmlLikeBytes(30000, 2);
+  Bytes cut = testsupport::RawDeflate(xml);
+  cut.resize(cut.size() / 2);
+  PackageBuilder builder;
+  builder.AddDeflated("[Content_Types].xml",
+                      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                      "content-types\"><Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                      "<Default Extension=\"rels\" ContentType=\"application/"
+                      "vnd.openxmlformats-package.relationships+xml\"/></Types>");
+  builder.AddDeflated("_rels/.rels", rels);
+  builder.AddDeflated("word/document.xml", "<w:document xmlns:w=\"urn:w\"/>");
+  builder.Add({.name = "word/styles.xml", .content = xml, .method = 8, .data = cut});
+  const auto report = ExtractReport(builder);
+  ASSERT_EQ(report.notWhole.size(), 1u);
+  EXPECT_EQ(report.notWhole[0].outcome, engine::PartOutcome::kCutShort);
+  // The main document's relationships, missing, are built for the styles; the cut styles are
+  // closed but already reported cut short.
+  EXPECT_EQ(report.rebuilt, (std::vector<std::string>{"[Content_Types].xml", "_rels/.rels",
+                                                      "word/_rels/document.xml.rels"}));
+  EXPECT_NE(AsText(Output("_rels/.rels")), rels);
 }
 
 TEST_F(ExtractionTest, UntrustedNamesNeverLeaveTheFileFolder) {
@@ -207,7 +254,11 @@ TEST_F(ExtractionTest, ProgressCountsPartsAndContentTypesAreRestored) {
     if (call.find("(file") != std::string::npos) bars.push_back(call);
   }
   EXPECT_EQ(bars, expected);
-  EXPECT_EQ(fs::file_size(FileFolder() / "[Content_Types].xml"), engine::kStoredContentTypesSize);
+  // The stored copy's entries and a type for the parts it does not cover.
+  const auto types = engine::ParseContentTypes(AsText(Output("[Content_Types].xml")));
+  ASSERT_TRUE(types.has_value());
+  EXPECT_TRUE(types->Covers("a.txt"));
+  EXPECT_TRUE(types->Covers("word/document.xml"));
 }
 
 TEST_F(ExtractionTest, EmptyListStillGetsContentTypes) {

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 
 #include "engine/content_types.h"
+#include "engine/content_types_builder.h"
 #include "engine/package_scanner.h"
 #include "engine/part_extraction.h"
+#include "engine/xml_repair.h"
 #include "platform/test_helpers.h"
 #include "tests/engine/scratch_folder.h"
 #include "tests/support/package_builder.h"
@@ -54,15 +57,28 @@ class RecoveryTest : public ::testing::Test {
   }
   bool Exists(const fs::path& relative) const { return fs::exists(FileFolder() / relative); }
 
-  // Every file of the file folder, with its content.
+  // Every file of the file folder but the content types, with its content: the parts
+  // extraction wrote.
   std::map<std::string, std::string> Tree() const {
     std::map<std::string, std::string> tree;
     for (const auto& item : fs::recursive_directory_iterator(FileFolder())) {
       if (!item.is_regular_file()) continue;
-      tree[item.path().lexically_relative(FileFolder()).generic_string()] =
-          Output(item.path().lexically_relative(FileFolder()));
+      const std::string name = item.path().lexically_relative(FileFolder()).generic_string();
+      if (name != "[Content_Types].xml") tree[name] = Output(name);
     }
     return tree;
+  }
+
+  // The content types are completed after extraction: checked by what they say, a type for
+  // every part written whose name XML can hold (except is one it cannot).
+  void ExpectContentTypesTypeEveryPart(const std::string& except = {}) const {
+    ASSERT_TRUE(fs::is_regular_file(FileFolder() / "[Content_Types].xml"));
+    const auto map = engine::ParseContentTypes(Output("[Content_Types].xml"));
+    ASSERT_TRUE(map.has_value());
+    for (const auto& [name, content] : Tree()) {
+      if (name == except) continue;
+      EXPECT_TRUE(map->Covers(name)) << name;
+    }
   }
 
   enginetest::ScratchFolder folder_;
@@ -153,11 +169,12 @@ TEST_F(RecoveryTest, EmbeddedPackageInAStoredPartIsNotScanned) {
       outer.AddDeflated("word/styles.xml", "outer styles");
       EXPECT_EQ(Recover(outer.Build(directory)), Reported{});
       const std::map<std::string, std::string> expected{
-          {"[Content_Types].xml", types},
           {"word/document.xml", "outer document"},
           {"word/embeddings/Sheet.docx", std::string(embedded.begin(), embedded.end())},
           {"word/styles.xml", "outer styles"}};
       EXPECT_EQ(Tree(), expected);
+      // The package's own content types are no XML: rebuilt for the parts written.
+      ExpectContentTypesTypeEveryPart();
     }
   }
 }
@@ -276,11 +293,12 @@ TEST_F(RecoveryTest, SignaturesInsideAnAcceptedPartAreNotHeaders) {
         {"word/document.xml", "real"},
         {"word/data.bin", std::string(fakePackage.begin(), fakePackage.end())},
         {"word/extra.xml", "extra"},
-        {storedName, "named"},
-        {"[Content_Types].xml",
-         std::string(reinterpret_cast<const char*>(engine::StoredContentTypes().data()),
-                     engine::StoredContentTypes().size())}};
+        {storedName, "named"}};
     EXPECT_EQ(Tree(), expected);
+    // None were recovered: built from the stored copy and the parts written. A name holding
+    // control characters cannot be written in XML, so it is left untyped rather than making
+    // the content types unreadable.
+    ExpectContentTypesTypeEveryPart(storedName);
   }
 }
 
@@ -294,7 +312,8 @@ TEST_F(RecoveryTest, ContentTypesNeverBecomeAFolder) {
   builder.AddDeflated("word/document.xml", "document");
   EXPECT_EQ(Recover(builder.Build()),
             (Reported{{L"[Content_Types].xml\\x", PartOutcome::kFolderBlocked}}));
-  EXPECT_EQ(Output("[Content_Types].xml"), types);
+  // The package's own content types stay a file; being no XML, they are rebuilt.
+  ExpectContentTypesTypeEveryPart();
   EXPECT_EQ(Output("word/document.xml"), "document");
 }
 
@@ -350,9 +369,19 @@ TEST_F(RecoveryTest, PartsThatAreNotWholeAreReported) {
                                     {L"word\\cut.xml", PartOutcome::kCutShort}}));
   EXPECT_EQ(Output("word/document.xml"), "document");
   EXPECT_EQ(Output("word/flipped.xml"), std::string(flipped.begin(), flipped.end()));
-  const std::string prefix = Output("word/cut.xml");
-  EXPECT_FALSE(prefix.empty());
-  EXPECT_EQ(prefix, std::string(xml.begin(), xml.begin() + prefix.size()));
+  // Everything the cut stream still decodes is kept, then closed so that it parses.
+  const auto entry = std::find_if(list_.begin(), list_.end(), [](const auto& part) {
+    return part.partPath == L"word\\cut.xml";
+  });
+  ASSERT_NE(entry, list_.end());
+  const Bytes prefix = testsupport::InflatedPrefix(
+      Bytes(cut.begin() + static_cast<std::ptrdiff_t>(entry->dataOffset), cut.end()));
+  ASSERT_FALSE(prefix.empty());
+  ASSERT_LT(prefix.size(), xml.size());
+  ASSERT_TRUE(std::equal(prefix.begin(), prefix.end(), xml.begin()));
+  const std::string closed = Output("word/cut.xml");
+  EXPECT_EQ(closed, engine::RepairCutXml(std::string(prefix.begin(), prefix.end())));
+  EXPECT_TRUE(engine::XmlParses(closed));
 }
 
 // The central directory, when intact, is a second opinion where the local header has nothing:

@@ -39,7 +39,35 @@ TEST(RoundTrip, PackedTreeScansBackToTheSameTree) {
   fs::create_directories(tree / "word" / "media");
   fs::create_directories(tree / "docProps");
   fs::create_directories(tree / "empty folder");
-  testsupport::WriteFileBytes(tree / "[Content_Types].xml", testsupport::XmlLikeBytes(1294, 1));
+  // Content types and relationships that say all there is to say, so that the repairs made
+  // after extraction leave the tree as it was.
+  fs::create_directories(tree / "_rels");
+  fs::create_directories(tree / "word" / "_rels");
+  testsupport::WriteFileBytes(
+      tree / "[Content_Types].xml",
+      testsupport::ToBytes(
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
+          "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"><Default "
+          "Extension=\"xml\" ContentType=\"application/xml\"/><Default Extension=\"rels\" "
+          "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default "
+          "Extension=\"png\" ContentType=\"image/png\"/><Default Extension=\"zip\" "
+          "ContentType=\"application/zip\"/><Override PartName=\"/word/document.xml\" "
+          "ContentType=\"application/vnd.ms-word.template.macroEnabledTemplate.main+xml\"/>"
+          "<Override PartName=\"/docProps/core.xml\" "
+          "ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/></Types>"));
+  testsupport::WriteFileBytes(
+      tree / "_rels" / ".rels",
+      testsupport::ToBytes("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+                           "xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                           "relationships\"><Relationship Id=\"rId1\" "
+                           "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                           "relationships/officeDocument\" "
+                           "Target=\"word/document.xml\"/></Relationships>"));
+  testsupport::WriteFileBytes(
+      tree / "word" / "_rels" / "document.xml.rels",
+      testsupport::ToBytes("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+                           "xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                           "relationships\"/>"));
   testsupport::WriteFileBytes(tree / "word" / "document.xml", testsupport::XmlLikeBytes(300000, 2));
   testsupport::WriteFileBytes(tree / "word" / "media" / "image1.png",
                               testsupport::NoiseBytes(70000, 3));

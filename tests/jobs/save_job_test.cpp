@@ -129,7 +129,9 @@ TEST_F(SaveJobTest, MediaWanted) {
     SaveTo(view, destination, true);
     if (c.media.empty()) {
       view.rows.push_back({"/in/Report.dotm", 1, 1});
-      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "document.xml", "<w/>");
+      // The sample template without its picture: a package the self-check accepts.
+      FillFileFolder(FileFolder("/in/Report.dotm", 0));
+      fs::remove(FileFolder("/in/Report.dotm", 0) / "word" / "media" / "image1.png");
     } else {
       AddRepairedRow(view, "/in/Report.dotm");
       WriteFile(FileFolder("/in/Report.dotm", 0) / "docProps" / "Thumb.JPEG", Bytes{1, 2, 3});
@@ -198,12 +200,9 @@ TEST_F(SaveJobTest, MediaFolderThatIsNotOursIsKept) {
     c.arrange(media, elsewhere);
     RecordingView view;
     SaveTo(view, destination, true);
-    if (c.images) {
-      AddRepairedRow(view, "/in/Report.dotm");
-    } else {
-      view.rows.push_back({"/in/Report.dotm", 1, 1});
-      WriteFile(FileFolder("/in/Report.dotm", 0) / "word" / "document.xml", "<w/>");
-    }
+    AddRepairedRow(view, "/in/Report.dotm");
+    // A whole package without pictures: the saved copy must pass its self-check.
+    if (!c.images) fs::remove_all(FileFolder("/in/Report.dotm", 0) / "word" / "media");
     RunSave(view);
 
     EXPECT_EQ(view.Log(), Concat({RowLines("/in/Report.dotm", true, {c.note}), SaveEndLines()}));

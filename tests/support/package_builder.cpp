@@ -38,6 +38,25 @@ Bytes ToBytes(std::string_view text) {
   return Bytes(text.begin(), text.end());
 }
 
+Bytes InflatedPrefix(const Bytes& raw) {
+  z_stream stream{};
+  if (inflateInit2(&stream, -15) != Z_OK) throw std::runtime_error("inflateInit2");
+  Bytes input = raw;
+  Bytes out;
+  std::uint8_t buffer[65536];
+  stream.next_in = input.data();
+  stream.avail_in = static_cast<uInt>(input.size());
+  int status = Z_OK;
+  while (status == Z_OK) {
+    stream.next_out = buffer;
+    stream.avail_out = sizeof buffer;
+    status = inflate(&stream, Z_NO_FLUSH);
+    out.insert(out.end(), buffer, buffer + (sizeof buffer - stream.avail_out));
+  }
+  inflateEnd(&stream);
+  return out;
+}
+
 Bytes RawDeflate(const Bytes& data, int level) {
   z_stream stream{};
   if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -74,16 +93,25 @@ Bytes XmlLikeBytes(std::size_t size, std::uint32_t seed) {
   std::string text =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document>";
   std::uint32_t state = seed + 7;
-  while (text.size() < size) {
+  // Whole paragraphs while they fit, then spaces and the closing tag: the text is well-formed
+  // whenever size leaves room for the declaration and the root element.
+  const std::string closing = "</w:document>";
+  for (;;) {
     state = state * 1103515245u + 12345u;
     const char* word = kWords[(state >> 16) % std::size(kWords)];
-    text += "<w:p><w:r w:rsid=\"00";
-    text += std::to_string((state >> 8) % 9973);
-    text += "\"><w:t>";
-    text += word;
-    text += " ";
-    text += std::to_string(state % 1000);
-    text += "</w:t></w:r></w:p>";
+    std::string paragraph = "<w:p><w:r w:rsid=\"00";
+    paragraph += std::to_string((state >> 8) % 9973);
+    paragraph += "\"><w:t>";
+    paragraph += word;
+    paragraph += " ";
+    paragraph += std::to_string(state % 1000);
+    paragraph += "</w:t></w:r></w:p>";
+    if (text.size() + paragraph.size() + closing.size() > size) break;
+    text += paragraph;
+  }
+  if (text.size() + closing.size() <= size) {
+    text.append(size - text.size() - closing.size(), ' ');
+    text += closing;
   }
   text.resize(size);
   return ToBytes(text);
@@ -220,11 +248,32 @@ std::vector<std::pair<std::string, Bytes>> SampleTemplateParts() {
       0xD7, 0x63, 0xF8, 0xCF, 0xC0, 0x00, 0x00, 0x03, 0x01, 0x01, 0x00, 0x18, 0xDD, 0x8D,
       0xB0, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
   std::vector<std::pair<std::string, Bytes>> parts;
-  parts.emplace_back("[Content_Types].xml", XmlLikeBytes(1500, 1));
-  parts.emplace_back("_rels/.rels", XmlLikeBytes(590, 2));
+  // Content types and relationships that a saved package's self-check accepts.
+  parts.emplace_back(
+      "[Content_Types].xml",
+      ToBytes("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
+              "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"><Default "
+              "Extension=\"xml\" ContentType=\"application/xml\"/><Default Extension=\"rels\" "
+              "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default "
+              "Extension=\"png\" ContentType=\"image/png\"/><Default Extension=\"jpeg\" "
+              "ContentType=\"image/jpeg\"/><Default Extension=\"bin\" "
+              "ContentType=\"application/vnd.ms-office.vbaProject\"/><Override "
+              "PartName=\"/word/document.xml\" "
+              "ContentType=\"application/vnd.ms-word.template.macroEnabledTemplate.main+xml\"/>"
+              "<Override PartName=\"/word/styles.xml\" "
+              "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml."
+              "styles+xml\"/><Override PartName=\"/docProps/app.xml\" "
+              "ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+"
+              "xml\"/><Override PartName=\"/docProps/core.xml\" "
+              "ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
+              "</Types>"));
+  const Bytes noRelationships = ToBytes(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"/>");
+  parts.emplace_back("_rels/.rels", noRelationships);
   parts.emplace_back("word/document.xml", XmlLikeBytes(20000, 3));
   parts.emplace_back("word/styles.xml", XmlLikeBytes(9000, 4));
-  parts.emplace_back("word/_rels/document.xml.rels", XmlLikeBytes(800, 5));
+  parts.emplace_back("word/_rels/document.xml.rels", noRelationships);
   parts.emplace_back("word/vbaProject.bin", NoiseBytes(3000, 6));
   parts.emplace_back("word/media/image1.png", Bytes(std::begin(kPng), std::end(kPng)));
   parts.emplace_back("docProps/core.xml", XmlLikeBytes(700, 7));

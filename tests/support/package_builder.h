@@ -15,9 +15,12 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes ToBytes(std::string_view text);
 // Raw deflate (no wrapper) of data at the given level.
 Bytes RawDeflate(const Bytes& data, int level = 8);
+// What a raw deflate stream decodes to as far as it goes: a cut stream gives the prefix it holds.
+Bytes InflatedPrefix(const Bytes& raw);
 // Deterministic pseudo-random bytes (incompressible).
 Bytes NoiseBytes(std::size_t size, std::uint32_t seed = 1);
-// Compressible XML-like text of about size bytes.
+// Compressible XML-like text of exactly size bytes; a well-formed document when size leaves room
+// for the declaration and the root element.
 Bytes XmlLikeBytes(std::size_t size, std::uint32_t seed = 1);
 
 Bytes ReadFileBytes(const std::filesystem::path& path);

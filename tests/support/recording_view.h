@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ struct LogLine {
   std::uint32_t colour;
   bool operator==(const LogLine&) const = default;
 };
+// Log lines in test failures: the text and its colour, not the bytes of the object.
+inline void PrintTo(const LogLine& line, std::ostream* out) {
+  *out << '"' << line.text << "\" colour " << line.colour;
+}
 
 struct Row {
   std::string text;
