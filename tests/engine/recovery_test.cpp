@@ -260,6 +260,8 @@ TEST_F(RecoveryTest, DeflatedSizesComeFromTheStream) {
 // "PK\3\4" bytes in a part's name, extra field or data, or in the central directory's copy of a
 // name, are not headers.
 TEST_F(RecoveryTest, SignaturesInsideAnAcceptedPartAreNotHeaders) {
+  if (!platform::testing::HasPosixFileSystem())
+    GTEST_SKIP() << "no control characters in names here";
   PackageBuilder fake;
   fake.AddStored("word/document.xml", "fake");
   const Bytes fakePackage = fake.Build();

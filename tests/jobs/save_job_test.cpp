@@ -149,6 +149,7 @@ TEST_F(SaveJobTest, MediaWanted) {
 // What stands under "<name>_MediaContent" and was not made by this save is never deleted, and
 // the log says when the images did not get there.
 TEST_F(SaveJobTest, MediaFolderThatIsNotOursIsKept) {
+  if (!platform::testing::HasPosixFileSystem()) GTEST_SKIP() << "links need a privilege here";
   const Note failed{" Media extraction failed....\r\n", kRed};
   const Note none{" no media content is present in the file....\r\n"};
   const Note done{" Media extraction is done....\r\n"};
@@ -272,6 +273,7 @@ TEST_F(SaveJobTest, UnwritableDestinationSavesNothingAndSaysWhy) {
 
 // A destination whose name holds markup characters is shown as itself, in text and link.
 TEST_F(SaveJobTest, DestinationIsEscapedInTheMessage) {
+  if (!platform::testing::HasPosixFileSystem()) GTEST_SKIP() << "no '<', '>' or '\"' in names here";
   const fs::path destination = Root() / "a&b <c> 'q\"";
   fs::create_directories(destination);
   RecordingView view;
@@ -450,6 +452,8 @@ TEST_F(SaveJobTest, EarlierSavedPackageIsReplacedOnlyByACompleteOne) {
 TEST_F(SaveJobTest, PartWithAnUnfitNameIsLeftOutAndTheRestSaved) {
   const std::string tooLong = "word/" + std::string(200, 'a') + "/" + std::string(60, 'b') + ".xml";
   for (const std::string& name : {tooLong, std::string("word/\xE6\x96\x87.xml")}) {
+    // The test cannot make a file whose path is that long where paths stop at 260 characters.
+    if (name == tooLong && !platform::testing::HasPosixFileSystem()) continue;
     SCOPED_TRACE(name);
     engine::RemoveFolderTree(engine::GetWorkingFolder());
     const fs::path destination = Root() / std::to_string(name.size());
@@ -458,7 +462,7 @@ TEST_F(SaveJobTest, PartWithAnUnfitNameIsLeftOutAndTheRestSaved) {
     RecordingView view;
     SaveTo(view, destination);
     AddRepairedRow(view, "/in/Report.dotm");
-    WriteFile(FileFolder("/in/Report.dotm", 0) / name, "unfit");
+    WriteFile(FileFolder("/in/Report.dotm", 0) / platform::PathFromUtf8(name), "unfit");
     RunSave(view);
 
     const std::string leftOut =
@@ -521,7 +525,7 @@ TEST_F(SaveJobTest, FileNamesEndingInDigitsKeepTheirOwnPackages) {
     const std::string& package = view.rows[static_cast<std::size_t>(row)].text;
     const fs::path fileFolder = FileFolder(package, row);
     const auto preview = engine::LookupPreview(engine::GetWorkingFolder(), package, row);
-    EXPECT_EQ(preview.path.rfind(fileFolder.string() + "/", 0), 0u) << preview.path;
+    EXPECT_EQ(preview.path.rfind((fileFolder / "").string(), 0), 0u) << preview.path;
     std::string error;
     const auto saved = zip_test::ParseArchive(
         testsupport::ReadFileBytes(destination_ /
