@@ -40,7 +40,7 @@ std::string_view UsageText() {
          "  0  every file was repaired and saved with all its parts whole\n"
          "  1  some file could not be repaired or saved\n"
          "  2  bad usage\n"
-         "  3  every file was saved, but some parts are cut short, damaged or lost\n"
+         "  3  every file was saved, but some parts are cut short, damaged, lost or rebuilt\n"
          "     (the log names each such part)\n";
 }
 

@@ -60,7 +60,7 @@ enum class JobKind { kRepair, kSave };
 // never from log text.
 enum class RowResult {
   kWhole,       // repaired or saved with every part whole
-  kIncomplete,  // repaired or saved, but some parts are cut short, damaged or lost
+  kIncomplete,  // repaired or saved, but some parts are cut short, damaged, lost or rebuilt
   kFailed,      // not repaired, or not saved
 };
 

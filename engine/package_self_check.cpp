@@ -14,6 +14,7 @@
 #include "engine/relationships_repair.h"
 #include "engine/xml_repair.h"
 #include "platform/file.h"
+#include "platform/text.h"
 
 namespace engine {
 namespace {
@@ -155,7 +156,7 @@ SelfCheckResult CheckPackageSense(const std::vector<Entry>& entries) {
 }  // namespace
 
 SelfCheckResult CheckSavedPackage(const std::filesystem::path& package) {
-  const auto bytes = ReadPart(package.parent_path(), package.filename().string());
+  const auto bytes = ReadPart(package.parent_path(), platform::Utf8FromPath(package.filename()));
   if (!bytes) return Fail("cannot be read back");
   std::vector<Entry> entries;
   auto result = ReadEntries(*bytes, entries);

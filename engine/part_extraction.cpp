@@ -343,9 +343,14 @@ int ProgressValue(std::size_t value) {
 }
 
 // A part's name as the tree pass knows it: its place below the file folder, '/' between levels.
+// The name is the path's own bytes: a damaged name need not be valid UTF-8, and converting it
+// would throw.
 std::string TreeName(const std::wstring& partPath) {
   const auto relative = SafePartPath(partPath);
-  return relative ? platform::Utf8FromWide(relative->generic_wstring()) : std::string();
+  if (!relative) return std::string();
+  std::string name = platform::Utf8FromPath(*relative);
+  std::replace(name.begin(), name.end(), static_cast<char>(fs::path::preferred_separator), '/');
+  return name;
 }
 
 // Mends the tree so that a word processor opens it (cut XML closed, relationships and content

@@ -78,9 +78,10 @@ void ExtractScannedPackage(const JobThreadParam& param, int row, const std::stri
   LogForPackage(view, package, kLogRepaired, kLogGreen);
   view.AppendLog(kLogStarLine, kLogBlack);
   view.SetRowData(row, kRowRepaired);
-  view.RowFinished(
-      JobKind::kRepair, row,
-      report.notWhole.empty() && !scanStopped ? RowResult::kWhole : RowResult::kIncomplete);
+  // A part written anew (closed, completed or built) is not the package's own: the row is
+  // whole only when every part came back as it was.
+  const bool whole = report.notWhole.empty() && report.rebuilt.empty() && !scanStopped;
+  view.RowFinished(JobKind::kRepair, row, whole ? RowResult::kWhole : RowResult::kIncomplete);
 }
 
 void RepairRow(const JobThreadParam& param, int row, const std::string& package,

@@ -19,6 +19,8 @@ PART_VERDICTS = {
     " is cut short....": "cut",
     " is damaged....": "damaged",
     " could not be recovered....": "lost",
+    # Written anew by the repair (closed, completed or built): said so, so never claimed whole.
+    " is rebuilt....": "rebuilt",
 }
 
 
@@ -51,7 +53,7 @@ def _run(command, timeout, env=None, cwd=None):
 
 def parse_part_verdicts(log, package_path):
     """{part name: verdict} from the log lines "<package path> part <name> is cut short....",
-    "... is damaged...." and "... could not be recovered....". Names are compared with forward
+    "... is damaged....", "... could not be recovered...." and "... is rebuilt....". Names are compared with forward
     slashes."""
     marks = {}
     prefix = f"{package_path} part "

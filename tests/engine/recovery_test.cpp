@@ -350,6 +350,22 @@ TEST_F(RecoveryTest, EmptyPartsAreRecovered) {
 
 // What is not whole is said so: a changed byte in stored data, a cut file, a lost descriptor with
 // no other evidence, an unknown method.
+// Found by the recovery bench: a damaged name that is no valid UTF-8, on a part that is not
+// whole, ended the program with an exception when the tree pass was told about it.
+TEST_F(RecoveryTest, DamagedNameOnACutPartIsReportedNotThrown) {
+  if (!platform::testing::HasPosixFileSystem()) GTEST_SKIP() << "names are not bytes here";
+  PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", "document");
+  builder.Add(
+      {.name = "word/numbering.x\xD9\x8A\xFF", .content = testsupport::XmlLikeBytes(30000, 3)});
+  const Bytes whole = builder.Build(false);
+  const Bytes cut(whole.begin(), whole.end() - 1000);
+  const Reported reported = Recover(cut);
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported.begin()->second, PartOutcome::kCutShort);
+  EXPECT_EQ(Output("word/document.xml"), "document");
+}
+
 TEST_F(RecoveryTest, PartsThatAreNotWholeAreReported) {
   const Bytes xml = testsupport::XmlLikeBytes(30000, 7);
   Bytes flipped = ToBytes("stored content that is damaged");

@@ -213,6 +213,11 @@ TEST_F(RepairJobTest, SameFileNameFromTwoFoldersGetsTwoFileFolders) {
   EXPECT_EQ(ReadText(FileFolder(second, 1) / "word" / "document.xml"),
             "<w:document>second</w:document>");
   EXPECT_FALSE(fs::exists(FileFolder(second, 1) / "word" / "media"));
+  // Parts written anew are not the package's own: only the first came back whole.
+  EXPECT_EQ(view.FinishedRows(),
+            (std::vector<RecordingView::Finished>{
+                {engine::JobKind::kRepair, 0, engine::RowResult::kWhole},
+                {engine::JobKind::kRepair, 1, engine::RowResult::kIncomplete}}));
 }
 
 // Stop confirmed while the second of three packages is handled: the third always gets the stop
