@@ -156,7 +156,7 @@ int ConsoleView::MessageBox(std::string_view text, std::string_view, unsigned st
   std::fprintf(streams_.err, "%s\n", PlainTextFromMarkup(text).c_str());
   std::fflush(streams_.err);
   // Nobody can answer a question here; no question asked by the jobs may proceed unanswered.
-  return (style & 0x0F) == 4 ? engine::kIdNo : engine::kIdOk;
+  return engine::UnaskedAnswer(style);
 }
 
 void ConsoleView::DrawProgress(bool force) {

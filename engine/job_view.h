@@ -25,6 +25,25 @@ inline constexpr int kIdYes = 6;
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdNo = 7;
 
+// The button set is the style's low four bits; two of the sets have a Yes button.
+inline constexpr unsigned kMbButtonSetMask = 0xF;
+inline constexpr unsigned kMbYesNoCancel = 0x3;
+inline constexpr unsigned kMbYesNo = 0x4;
+
+// A question is a box whose button set has a Yes button; only kIdYes proceeds. Every view and
+// widget that answers a box on the user's behalf decides with this one test.
+constexpr bool IsQuestion(unsigned style) {
+  const unsigned set = style & kMbButtonSetMask;
+  return set == kMbYesNo || set == kMbYesNoCancel;
+}
+
+// The answer when nobody can be asked (no window, no terminal, closing): a question is declined,
+// a notice read.
+constexpr int UnaskedAnswer(unsigned style) {
+  return IsQuestion(style) ? kIdNo : kIdOk;
+}
+static_assert(IsQuestion(kMbYesNoQuestion) && !IsQuestion(kMbIconInformation));
+
 inline constexpr std::string_view kAppCaption = "Brenvik Viva Zadado";
 
 // Preview box modes: 0-5 show the hint texts below when no picture is held, 6 shows the picture

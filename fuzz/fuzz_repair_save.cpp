@@ -16,12 +16,13 @@
 #include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
-#include "tests/support/recording_view.h"
+#include "testkit/recording_view.h"
+#include "testkit/temp_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace fs = std::filesystem;
-  fuzzsupport::BaseFolder();  // taken before TMPDIR is changed below
-  fuzzsupport::ScratchFolder scratch;
+  // Below the private temporary folder as it was at the first input: TMPDIR changes below.
+  const testkit::TempFolder scratch("engine-fuzz-");
   const fs::path package = scratch.Path() / "input.dotm";
   const fs::path temp = scratch.Path() / "tmp";
   const fs::path working = scratch.Path() / "DtmTmp";

@@ -12,7 +12,9 @@
 #include "engine/part_extraction.h"
 #include "fuzz/fuzz_scratch.h"
 #include "platform/text.h"
-#include "tests/support/recording_view.h"
+#include "testkit/package_builder.h"
+#include "testkit/recording_view.h"
+#include "testkit/temp_folder.h"
 #include "zip/part_inflater.h"
 
 namespace {
@@ -30,12 +32,12 @@ std::map<fs::path, std::set<std::uint32_t>> StatedCrcs(const engine::ScanList& l
 }
 
 std::uint32_t FileCrc(const fs::path& path) {
-  const auto bytes = fuzzsupport::ReadBytes(path);
+  const auto bytes = testsupport::ReadFileBytes(path);
   return zip::Crc32(0, bytes);
 }
 
 bool IsStoredContentTypes(const fs::path& path) {
-  const auto bytes = fuzzsupport::ReadBytes(path);
+  const auto bytes = testsupport::ReadFileBytes(path);
   const auto stored = engine::StoredContentTypes();
   return bytes.size() == stored.size() &&
          std::equal(bytes.begin(), bytes.end(),
@@ -73,7 +75,7 @@ void CheckWholeParts(const fs::path& fileFolder, const engine::ScanList& list,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzzsupport::ScratchFolder scratch;
+  const testkit::TempFolder scratch("engine-fuzz-");
   const fs::path package = scratch.Path() / "package.dotm";
   const fs::path fileFolder = scratch.Path() / "files" / "package.dotm0";
   fuzzsupport::WriteBytes(package, {data, size});

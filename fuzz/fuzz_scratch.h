@@ -1,19 +1,14 @@
-// A private scratch folder per fuzz input, and the checks every target makes on it afterwards.
+// The checks every fuzz target makes on its scratch folder (a testkit::TempFolder per input)
+// afterwards.
 #pragma once
 
-#include <stdlib.h>
-
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
-#include <system_error>
-#include <vector>
-
-#include "platform/temp_folder.h"
 
 namespace fuzzsupport {
 
@@ -23,44 +18,11 @@ namespace fuzzsupport {
   std::abort();
 }
 
-// The system temporary folder as it was at the start: a target may point TMPDIR elsewhere for
-// the code it runs.
-inline const std::filesystem::path& BaseFolder() {
-  static const std::filesystem::path base = platform::SystemTempFolder();
-  return base;
-}
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    auto folder = platform::CreateUniqueFolder(BaseFolder(), "engine-fuzz-");
-    if (!folder) Fail("cannot create a scratch folder");
-    path_ = *folder;
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 inline void WriteBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) Fail("cannot write " + path.string());
-}
-
-inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>());
 }
 
 // True when path lies at or below folder (both as built by us, no links followed).

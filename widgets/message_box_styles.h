@@ -1,8 +1,10 @@
-// Message-box styles, answers and the "is this a question" test: the one home of these values
-// for the desktop program (the engine's JobView names the same numbers for its jobs).
+// Message-box styles and answers: the one home of these values for the desktop program (the
+// engine's JobView names the same numbers for its jobs, and holds the "is this a question" test).
 #pragma once
 
 #include <cstdint>
+
+#include "engine/job_view.h"
 
 // Button sets (bits 0-3). 7-9 are the box's own sets in the values the platform leaves free.
 inline constexpr unsigned kMbOk = 0x0;
@@ -71,14 +73,10 @@ inline constexpr int kIdCustom1 = 23;  // 23-26: the custom buttons in order
 inline constexpr int kIdLess = 30;     // "<< More"
 inline constexpr int kIdMore = 31;     // "More >>"
 
-// A question is a box whose set has a Yes button; only kIdYes proceeds. Every caller that has to
-// answer on the user's behalf (no window, closing) declines a question and reads a notice.
-constexpr bool IsQuestion(unsigned style) {
-  const unsigned set = style & kMbButtonSetMask;
-  return set == kMbYesNo || set == kMbYesNoCancel;
-}
-
-// The answer given when nobody can be asked.
-constexpr int UnaskedAnswer(unsigned style) {
-  return IsQuestion(style) ? kIdNo : kIdOk;
-}
+// The "is this a question" test and the answer when nobody can be asked are the engine's (its
+// jobs ask the same questions through JobView); the widgets use them under the same names.
+using engine::IsQuestion;
+using engine::UnaskedAnswer;
+static_assert(engine::kMbYesNo == kMbYesNo && engine::kMbYesNoCancel == kMbYesNoCancel &&
+              engine::kMbButtonSetMask == kMbButtonSetMask && engine::kIdYes == kIdYes &&
+              engine::kIdNo == kIdNo && engine::kIdOk == kIdOk);

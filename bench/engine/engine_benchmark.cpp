@@ -10,13 +10,13 @@
 //     sequential read of it plus zlib inflating its deflated parts in memory (target: at most
 //     1.3x).
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <zlib.h>
 
 #include <atomic>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +25,8 @@
 #include "engine/part_extraction.h"
 #include "engine/repair_job.h"
 #include "platform/file.h"
-#include "platform/temp_folder.h"
-#include "tests/engine/four_byte_scanner.h"
+#include "testkit/four_byte_scanner.h"
+#include "testkit/temp_folder.h"
 
 namespace {
 
@@ -68,14 +68,11 @@ class OneRowView : public NullView {
 };
 
 struct Fixture {
+  std::optional<testkit::TempFolder> rootFolder;
+  std::optional<testkit::TempFolder> memoryFolder;  // below /dev/shm when there is one
   fs::path root;
-  fs::path memoryRoot;  // below /dev/shm when there is one
+  fs::path memoryRoot;  // empty without /dev/shm
   fs::path plain, descriptors, small, xml;
-  ~Fixture() {
-    std::error_code ec;
-    if (!root.empty()) fs::remove_all(root, ec);
-    if (!memoryRoot.empty()) fs::remove_all(memoryRoot, ec);
-  }
 };
 
 Fixture& Files() {
@@ -244,12 +241,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 void Prepare() {
   auto& files = Files();
-  std::string pattern = (platform::SystemTempFolder() / "engine-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-  files.root = pattern;
-  std::string memoryPattern = "/dev/shm/engine-bench-XXXXXX";
-  if (fs::is_directory("/dev/shm") && ::mkdtemp(memoryPattern.data()) != nullptr) {
-    files.memoryRoot = memoryPattern;
+  files.root = files.rootFolder.emplace("engine-bench-").Path();
+  if (fs::is_directory("/dev/shm")) {
+    files.memoryRoot = files.memoryFolder.emplace("engine-bench-", "/dev/shm").Path();
   }
   files.plain = files.root / "plain.dotm";
   files.descriptors = files.root / "descriptors.dotm";

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/package_builder.h"
+#include "testkit/package_builder.h"
 
 namespace enginebench {
 namespace {

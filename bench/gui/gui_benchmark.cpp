@@ -29,7 +29,8 @@
 #include "app/main_frame.h"
 #include "app/tessel_app.h"
 #include "engine/job_texts.h"
-#include "tests/support/package_builder.h"
+#include "testkit/package_builder.h"
+#include "testkit/temp_folder.h"
 #include "widgets/app_message_box.h"
 #include "widgets/file_dialogs.h"
 #include "widgets/html_message_box_template.h"
@@ -43,15 +44,6 @@
 namespace {
 
 QElapsedTimer g_sinceMain;
-
-void IsolateEnvironment(std::string& root) {
-  const char* base = std::getenv("TMPDIR");
-  root = std::string(base && *base ? base : "/tmp") + "/brenvik-gui-bench-XXXXXX";
-  if (!mkdtemp(root.data())) std::exit(1);
-  setenv("TMPDIR", root.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-}
 
 bool JobOver(CMainFrame& frame) {
   return frame.m_bJobRunning.load() == 0 && !frame.m_pView->WorkerActive();
@@ -306,8 +298,8 @@ int main(int argc, char* argv[]) {
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   const bool logOnly = argc > 1 && std::strcmp(argv[1], "--log-only") == 0;
   const bool questionsOnly = argc > 1 && std::strcmp(argv[1], "--questions") == 0;
-  std::string root;
-  IsolateEnvironment(root);
+  const testkit::IsolatedEnvironment environment("gui-bench-");
+  const std::string root = environment.Root().string();
   QApplication application(argc, argv);
   SetAppMessageBoxHook([](const QString&, const QString&, unsigned style) {
     return IsQuestion(style) ? kIdYes : kIdOk;
@@ -316,7 +308,6 @@ int main(int argc, char* argv[]) {
     QTemporaryDir scratch(QString::fromStdString(root) + "/scratch-XXXXXX");
     if (questionsOnly) {
       MeasureQuestionsDuringRepair(scratch.path(), 20000);
-      std::filesystem::remove_all(root);
       return 0;
     }
     if (!logOnly) {
@@ -327,6 +318,5 @@ int main(int argc, char* argv[]) {
     MeasureLogPanel();
     if (!logOnly) MeasureQuestionsDuringRepair(scratch.path(), quick ? 5000 : 20000);
   }
-  std::filesystem::remove_all(root);
   return 0;
 }

@@ -4,7 +4,6 @@
 // should stay within 15 %; with as many threads as the machine has cores (or
 // DOTM_REPAIR_THREADS) the packer should beat the in-memory deflate by the core count, less the
 // overhead. Both archives must be byte for byte the same.
-#include <stdlib.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "testkit/temp_folder.h"
 #include "zip/deflate_threads.h"
 #include "zip/folder_packer.h"
 
@@ -96,9 +96,8 @@ bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
 }  // namespace
 
 int main() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "pack-bench-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return 1;
-  const std::filesystem::path root = pattern;
+  const testkit::TempFolder folder("pack-bench-");
+  const std::filesystem::path& root = folder.Path();
   const std::filesystem::path tree = root / "tree";
 
   std::mt19937 random(2024);
@@ -126,8 +125,6 @@ int main() {
   }
   const auto archiveSize = std::filesystem::file_size(root / "out.zip");
   const bool same = SameBytes(root / "out.zip", root / "parallel.zip");
-  std::error_code error;
-  std::filesystem::remove_all(root, error);
 
   const double megabytes = static_cast<double>(kFiles) * kFileSize / 1e6;
   std::printf("input: %d files, %.1f MB; deflated in memory %.1f MB, archive %.1f MB\n", kFiles,

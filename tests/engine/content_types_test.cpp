@@ -11,8 +11,8 @@
 
 #include "engine/content_types_builder.h"
 #include "platform/test_helpers.h"
-#include "tests/engine/scratch_folder.h"
-#include "tests/support/package_builder.h"
+#include "testkit/package_builder.h"
+#include "testkit/temp_folder.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ class RestoreTest : public ::testing::Test {
     const auto bytes = testsupport::ReadFileBytes(Target());
     return std::string(bytes.begin(), bytes.end());
   }
-  enginetest::ScratchFolder folder_;
+  testkit::TempFolder folder_{"engine-test-"};
 };
 
 // A valid document of the package's own stays byte for byte, however small; one that lacks

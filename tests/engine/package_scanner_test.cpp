@@ -10,9 +10,9 @@
 
 #include "engine/job_texts.h"
 #include "platform/file.h"
-#include "tests/engine/scratch_folder.h"
-#include "tests/support/package_builder.h"
-#include "tests/support/recording_view.h"
+#include "testkit/package_builder.h"
+#include "testkit/recording_view.h"
+#include "testkit/temp_folder.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ class ScannerTest : public ::testing::Test {
     return first;
   }
 
-  enginetest::ScratchFolder folder_;
+  testkit::TempFolder folder_{"engine-test-"};
   testsupport::RecordingView view_;
   std::atomic<int> running_{1};
 };

@@ -11,9 +11,9 @@
 #include "engine/package_scanner.h"
 #include "engine/xml_repair.h"
 #include "platform/test_helpers.h"
-#include "tests/engine/scratch_folder.h"
-#include "tests/support/package_builder.h"
-#include "tests/support/recording_view.h"
+#include "testkit/package_builder.h"
+#include "testkit/recording_view.h"
+#include "testkit/temp_folder.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ class ExtractionTest : public ::testing::Test {
     return testsupport::ReadFileBytes(FileFolder() / relative);
   }
 
-  enginetest::ScratchFolder folder_;
+  testkit::TempFolder folder_{"engine-test-"};
   testsupport::RecordingView view_;
   std::size_t listed_ = 0;
 };

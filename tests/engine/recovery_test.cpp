@@ -14,9 +14,9 @@
 #include "engine/part_extraction.h"
 #include "engine/xml_repair.h"
 #include "platform/test_helpers.h"
-#include "tests/engine/scratch_folder.h"
-#include "tests/support/package_builder.h"
-#include "tests/support/recording_view.h"
+#include "testkit/package_builder.h"
+#include "testkit/recording_view.h"
+#include "testkit/temp_folder.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ class RecoveryTest : public ::testing::Test {
     }
   }
 
-  enginetest::ScratchFolder folder_;
+  testkit::TempFolder folder_{"engine-test-"};
   testsupport::RecordingView view_;
   engine::ScanList list_;
   engine::ExtractionReport report_;

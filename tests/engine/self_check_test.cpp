@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/package_self_check.h"
-#include "tests/engine/scratch_folder.h"
-#include "tests/support/package_builder.h"
+#include "testkit/package_builder.h"
+#include "testkit/temp_folder.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ TEST(SelfCheck, EachFaultIsNamed) {
        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>", kRels,
        "<w:document/>", false, "no content type for _rels/.rels"},
   };
-  enginetest::ScratchFolder folder;
+  testkit::TempFolder folder{"engine-test-"};
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.label);
     PackageBuilder builder;

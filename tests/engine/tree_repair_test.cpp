@@ -12,9 +12,9 @@
 #include "engine/package_tree_repair.h"
 #include "engine/relationships_repair.h"
 #include "engine/xml_repair.h"
-#include "tests/engine/scratch_folder.h"
-#include "tests/support/package_builder.h"
-#include "tests/support/zip_parse.h"
+#include "testkit/package_builder.h"
+#include "testkit/temp_folder.h"
+#include "testkit/zip_parse.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ class TreeRepairTest : public ::testing::Test {
   }
   const fs::path& Folder() const { return folder_.Path(); }
 
-  enginetest::ScratchFolder folder_;
+  testkit::TempFolder folder_{"engine-test-"};
   std::map<std::string, std::string> original_;
 };
 

@@ -1,34 +1,12 @@
 #include "tests/gui/gui_test_support.h"
 
-#include <cstdlib>
-#include <string>
+#include <filesystem>
 
-#include "tests/support/package_builder.h"
+#include "testkit/package_builder.h"
 #include "widgets/app_message_box.h"
 #include "widgets/file_dialogs.h"
 
 namespace guitest {
-
-IsolatedEnvironment::IsolatedEnvironment() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/brenvik-gui-test-XXXXXX";
-  if (!mkdtemp(pattern.data())) qFatal("cannot create a temporary folder");
-  root_ = pattern;
-  for (const char* sub : {"tmp", "config", "runtime"}) {
-    std::filesystem::create_directories(root_ / sub);
-  }
-  std::filesystem::permissions(root_ / "runtime", std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::replace);
-  setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-}
-
-IsolatedEnvironment::~IsolatedEnvironment() {
-  std::error_code error;
-  std::filesystem::remove_all(root_, error);
-}
 
 MessageRecorder::MessageRecorder() {
   SetAppMessageBoxHook([this](const QString& text, const QString& caption, unsigned style) {

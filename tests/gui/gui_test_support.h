@@ -1,4 +1,4 @@
-// Helpers shared by the desktop program's tests: an isolated environment per test program,
+// Helpers shared by the desktop program's tests (their isolated environment comes from testkit):
 // pre-answered message boxes, sample packages on disk, and finding controls by their ids.
 #pragma once
 
@@ -7,25 +7,12 @@
 #include <QStringList>
 #include <QTest>
 #include <deque>
-#include <filesystem>
 #include <string_view>
 #include <vector>
 
+#include "testkit/temp_folder.h"
+
 namespace guitest {
-
-// Points TMPDIR, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh folder of this process's own
-// (the program deletes its working folder at start-up: parallel tests must not share one), and
-// selects the offscreen platform. Must exist before the QApplication.
-class IsolatedEnvironment {
- public:
-  IsolatedEnvironment();
-  ~IsolatedEnvironment();
-  IsolatedEnvironment(const IsolatedEnvironment&) = delete;
-  IsolatedEnvironment& operator=(const IsolatedEnvironment&) = delete;
-
- private:
-  std::filesystem::path root_;
-};
 
 struct RecordedMessage {
   QString text;
@@ -82,11 +69,12 @@ T* Find(QObject* root, const char* objectName) {
 
 }  // namespace guitest
 
-// The main of a test program: the environment first, then the application.
-#define BRENVIK_GUI_TEST_MAIN(TestClass)      \
-  int main(int argc, char* argv[]) {          \
-    guitest::IsolatedEnvironment environment; \
-    QApplication application(argc, argv);     \
-    TestClass test;                           \
-    return QTest::qExec(&test, argc, argv);   \
+// The main of a test program: the environment first (a folder of its own for the temporary
+// files, the settings and Qt's runtime folder, the offscreen platform), then the application.
+#define BRENVIK_GUI_TEST_MAIN(TestClass)                   \
+  int main(int argc, char* argv[]) {                       \
+    testkit::IsolatedEnvironment environment("gui-test-"); \
+    QApplication application(argc, argv);                  \
+    TestClass test;                                        \
+    return QTest::qExec(&test, argc, argv);                \
   }

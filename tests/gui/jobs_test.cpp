@@ -1,7 +1,5 @@
 // Repair and save through the window, end to end: the states on the way, the log, the
 // preview, the saved packages, and Stop.
-#include <unistd.h>
-
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -243,8 +241,7 @@ class JobsTest : public QObject {
     frame.show();
     SelectSamples(frame, {"1.dotm"});
     // Someone planted a link where the program's private folder belongs.
-    const fs::path privateFolder =
-        platform::SystemTempFolder() / ("brenvik-dotm-repair-" + std::to_string(::getuid()));
+    const fs::path privateFolder = platform::SystemTempFolder() / platform::PrivateTempFolderName();
     fs::remove_all(privateFolder);
     fs::create_directory_symlink(scratch_->path().toStdString(), privateFolder);
     frame.Action(app_ids::kIdRepairFiles)->trigger();

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "engine/content_types.h"
@@ -19,13 +20,10 @@
 #include "engine/save_job.h"
 #include "engine/working_folder.h"
 #include "engine/xml_repair.h"
-#include "platform/environment.h"
-#include "platform/process.h"
-#include "platform/temp_folder.h"
-#include "platform/text.h"
-#include "tests/support/package_builder.h"
-#include "tests/support/recording_view.h"
-#include "tests/support/zip_parse.h"
+#include "testkit/package_builder.h"
+#include "testkit/recording_view.h"
+#include "testkit/temp_folder.h"
+#include "testkit/zip_parse.h"
 #include "zip/little_endian.h"
 
 namespace fs = std::filesystem;
@@ -64,16 +62,6 @@ std::optional<Members> ReadMembers(const Bytes& package) {
 std::size_t EndOfMember(const Member& member) {
   const std::size_t descriptor = (member.flags & 0x0008) ? 16 : 0;
   return member.dataOffset + member.compressedSize + descriptor;
-}
-
-// The temporary folder the tests started with: each test points TMPDIR into its own folder.
-const fs::path& BaseTempFolder() {
-  static const fs::path base = fs::temp_directory_path();
-  return base;
-}
-
-void SetTempFolder(const fs::path& folder) {
-  platform::SetEnvironmentValue(platform::TempFolderVariable(), platform::Utf8FromPath(folder));
 }
 
 // Relationship parts lose the relationships to parts that did not come back, and the content
@@ -139,13 +127,12 @@ bool Logged(const std::vector<testsupport::LogLine>& log, const std::string& tex
 class RealPackages : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    root_ = BaseTempFolder() / ("real-packages-" + std::to_string(platform::ProcessId()) + "-" +
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
+    folder_.emplace("real-packages-");
+    root_ = folder_->Path();
     fs::create_directories(root_ / "tmp");
     fs::create_directories(root_ / "in");
     fs::create_directories(root_ / "out");
-    SetTempFolder(root_ / "tmp");
+    tempVariable_.emplace(root_ / "tmp");
     original_ = ReadFileBytes(fs::path(TEST_DATA_DIR) / (std::string(GetParam()) + ".dotm"));
     auto members = ReadMembers(original_);
     ASSERT_TRUE(members.has_value()) << "the sample package must be intact";
@@ -153,9 +140,8 @@ class RealPackages : public ::testing::TestWithParam<const char*> {
   }
 
   void TearDown() override {
-    SetTempFolder(BaseTempFolder());
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+    tempVariable_.reset();
+    folder_.reset();
   }
 
   // Scans and extracts package bytes; returns the file folder.
@@ -193,6 +179,8 @@ class RealPackages : public ::testing::TestWithParam<const char*> {
     return checked;
   }
 
+  std::optional<testkit::TempFolder> folder_;
+  std::optional<testkit::TempFolderOverride> tempVariable_;
   fs::path root_;
   Bytes original_;
   Members members_;
@@ -334,12 +322,11 @@ TEST_P(RealPackages, RepairedAndSavedPackageHoldsEveryRecoveredPart) {
 INSTANTIATE_TEST_SUITE_P(Samples, RealPackages, ::testing::Values("report", "letter", "memo"));
 
 TEST(DamagedSamples, CommittedDamagedSamplesAreRepaired) {
-  const fs::path root =
-      fs::temp_directory_path() / ("damaged-samples-" + std::to_string(platform::ProcessId()));
-  fs::remove_all(root);
+  const testkit::TempFolder folder("damaged-samples-");
+  const fs::path& root = folder.Path();
   fs::create_directories(root / "tmp");
   fs::create_directories(root / "out");
-  SetTempFolder(root / "tmp");
+  const testkit::TempFolderOverride tempVariable(root / "tmp");
   testsupport::RecordingView view({std::string(TEST_DATA_DIR) + "/report-damaged.dotm",
                                    std::string(TEST_DATA_DIR) + "/letter-damaged.dotm"});
   view.destination = (root / "out").string();
@@ -357,8 +344,6 @@ TEST(DamagedSamples, CommittedDamagedSamplesAreRepaired) {
     EXPECT_TRUE(saved->count("word/document.xml")) << name;
   }
   EXPECT_TRUE(fs::exists(root / "out" / "report-damaged.dotm_MediaContent" / "image1.png"));
-  SetTempFolder(BaseTempFolder());
-  fs::remove_all(root);
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include "engine/part_extraction.h"
 #include "platform/process.h"
 #include "platform/text.h"
-#include "tests/support/package_builder.h"
-#include "tests/support/recording_view.h"
+#include "testkit/package_builder.h"
+#include "testkit/recording_view.h"
 #include "zip/folder_packer.h"
 
 namespace fs = std::filesystem;

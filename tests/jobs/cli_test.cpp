@@ -5,6 +5,8 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
+#include "platform/error.h"
+#include "platform/file.h"
 #include "platform/test_helpers.h"
 #include "tests/jobs/job_test_fixture.h"
 

@@ -19,11 +19,10 @@
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
 #include "engine/working_folder.h"
-#include "platform/environment.h"
-#include "platform/temp_folder.h"
 #include "platform/text.h"
-#include "tests/support/package_builder.h"
-#include "tests/support/recording_view.h"
+#include "testkit/package_builder.h"
+#include "testkit/recording_view.h"
+#include "testkit/temp_folder.h"
 
 namespace jobstest {
 
@@ -41,26 +40,18 @@ inline const std::string kUnderscores(64, '_');
 class JobTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto folder = platform::CreateUniqueFolder(platform::SystemTempFolder(), "jobs_test_");
-    ASSERT_TRUE(folder.has_value()) << platform::LastErrorText();
-    root_ = *folder;
-    oldTmpDir_ = platform::EnvironmentValue(platform::TempFolderVariable());
-    platform::SetEnvironmentValue(platform::TempFolderVariable(), platform::Utf8FromPath(root_));
+    root_.emplace("jobs_test_");
+    tempVariable_.emplace(root_->Path());
   }
   void TearDown() override {
-    if (oldTmpDir_) {
-      platform::SetEnvironmentValue(platform::TempFolderVariable(), *oldTmpDir_);
-    } else {
-      platform::UnsetEnvironmentValue(platform::TempFolderVariable());
-    }
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+    tempVariable_.reset();
+    root_.reset();
   }
 
-  const fs::path& Root() const { return root_; }
+  const fs::path& Root() const { return root_->Path(); }
   // Writes bytes to Root()/path (an absolute path is taken as it is), folders made as needed.
   fs::path WriteFile(const fs::path& path, const Bytes& bytes) {
-    const fs::path full = root_ / path;
+    const fs::path full = Root() / path;
     fs::create_directories(full.parent_path());
     testsupport::WriteFileBytes(full, bytes);
     return full;
@@ -98,8 +89,8 @@ class JobTest : public ::testing::Test {
   std::atomic<int> running_{0};
 
  private:
-  fs::path root_;
-  std::optional<std::string> oldTmpDir_;
+  std::optional<testkit::TempFolder> root_;
+  std::optional<testkit::TempFolderOverride> tempVariable_;
 };
 
 // Expected log fragments, with the product's exact texts.

@@ -11,8 +11,8 @@
 #include "platform/environment.h"
 #include "platform/file.h"
 #include "platform/test_helpers.h"
+#include "testkit/zip_parse.h"
 #include "tests/jobs/job_test_fixture.h"
-#include "tests/support/zip_parse.h"
 
 namespace jobstest {
 namespace {

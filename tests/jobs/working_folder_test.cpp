@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "platform/temp_folder.h"
 #include "platform/test_helpers.h"
 #include "tests/jobs/job_test_fixture.h"
 

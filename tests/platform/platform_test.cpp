@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "platform/temp_folder.h"
 #include "platform/test_helpers.h"
 #include "platform/text.h"
+#include "testkit/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -80,27 +82,23 @@ TEST(Services, ProcessIdAndTerminalAndLocalTime) {
 class PrivateFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ =
-        fs::path(::testing::TempDir()) / ("platform-test-" + std::to_string(platform::ProcessId()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    oldTemp_ = platform::EnvironmentValue(platform::TempFolderVariable());
-    platform::SetEnvironmentValue(platform::TempFolderVariable(), platform::Utf8FromPath(root_));
+    folder_.emplace("platform-test-");
+    root_ = folder_->Path();
+    tempVariable_.emplace(root_);
   }
   void TearDown() override {
-    if (oldTemp_) {
-      platform::SetEnvironmentValue(platform::TempFolderVariable(), *oldTemp_);
-    } else {
-      platform::UnsetEnvironmentValue(platform::TempFolderVariable());
-    }
-    fs::remove_all(root_);
+    tempVariable_.reset();
+    folder_.reset();
   }
   static unsigned Mode(const fs::path& path) {
     return static_cast<unsigned>(fs::symlink_status(path).permissions() & fs::perms::mask);
   }
   static bool HasPosixModes() { return platform::testing::HasPosixFileSystem(); }
   fs::path root_;
-  std::optional<std::string> oldTemp_;
+
+ private:
+  std::optional<testkit::TempFolder> folder_;
+  std::optional<testkit::TempFolderOverride> tempVariable_;
 };
 
 TEST_F(PrivateFolder, IsCreatedOwnerOnlyAndTightened) {

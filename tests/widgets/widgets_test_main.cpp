@@ -3,8 +3,11 @@
 
 #include <QApplication>
 
+#include "testkit/temp_folder.h"
+
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Settings, temporary files and Qt's runtime folder of this program's own; offscreen.
+  const testkit::IsolatedEnvironment environment("widgets-test-");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/package_builder.h"
-#include "tests/support/zip_parse.h"
+#include "testkit/package_builder.h"
+#include "testkit/zip_parse.h"
 
 namespace {
 

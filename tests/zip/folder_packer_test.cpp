@@ -10,7 +10,7 @@
 
 namespace {
 
-using zip_test::TestFolder;
+using testkit::TempFolder;
 
 std::map<std::string, std::string> PackedFiles(const std::filesystem::path& archive) {
   std::string error;
@@ -44,7 +44,7 @@ class FolderPackerTest : public ::testing::Test {
   std::filesystem::path Pkg() const { return m_folder / "pkg"; }
   std::filesystem::path Out() const { return m_folder / "out.zip"; }
 
-  TestFolder m_folder;
+  TempFolder m_folder;
   zip::FolderPacker m_packer;
 };
 

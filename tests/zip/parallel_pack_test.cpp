@@ -19,8 +19,8 @@
 
 namespace {
 
+using testkit::TempFolder;
 using zip_test::Bytes;
-using zip_test::TestFolder;
 
 constexpr unsigned kThreadCounts[] = {2, 4};
 
@@ -113,7 +113,7 @@ class ParallelPackTest : public ::testing::Test {
     return one;
   }
 
-  TestFolder m_folder;
+  TempFolder m_folder;
   std::vector<zip::ZipAddItem> m_items;
   std::map<std::string, std::string> m_contents;
 };
@@ -232,7 +232,7 @@ TEST_F(ParallelPackTest, WriteFailingPartWayIsReportedTheSame) {
 // The folder packer leaves out the same files for the same reasons, in the same order, and
 // writes the same package, whatever the thread count.
 TEST(ParallelFolderPack, LeftOutFilesAreTheSameForEveryThreadCount) {
-  TestFolder folder;
+  TempFolder folder;
   const auto tree = folder / "pkg";
   zip_test::WriteFile(tree / "[Content_Types].xml", "<Types/>");
   zip_test::WriteFile(tree / "word" / "document.xml", Markup(700000, 10));

@@ -9,9 +9,9 @@
 
 namespace {
 
+using testkit::TempFolder;
 using zip::InflateSizes;
 using zip::RawInflateHandlePtr;
-using zip_test::TestFolder;
 
 struct InflateCase {
   const char* label;
@@ -85,7 +85,7 @@ Outcome InflateFile(const std::filesystem::path& path, std::uint32_t uncompresse
 }
 
 TEST(RawInflate, EdgeCasesWholeAndInSmallSteps) {
-  TestFolder folder;
+  TempFolder folder;
   for (const InflateCase& c : kCases) {
     WriteHex(folder / "stream.bin", c.hex);
     for (const std::uint32_t step : {0u, 1u, 3u, 7u}) {
@@ -101,7 +101,7 @@ TEST(RawInflate, EdgeCasesWholeAndInSmallSteps) {
 // A stream that spans several 16384-byte input chunks: read whole, in steps, with a preset
 // budget and small reads, and with a budget too small to finish it.
 TEST(RawInflate, StreamOverManyInputChunks) {
-  TestFolder folder;
+  TempFolder folder;
   const auto path = folder / "big.bin";
   const testsupport::Bytes content = testsupport::XmlLikeBytes(600000, 7);
   const auto compressed = testsupport::RawDeflate(content);
@@ -142,7 +142,7 @@ TEST(RawInflate, StreamOverManyInputChunks) {
 
 // Open failures, reads after the end, missing handles and closing in every state.
 TEST(RawInflate, HandleStates) {
-  TestFolder folder;
+  TempFolder folder;
   const auto path = folder / "s.bin";
   WriteHex(path, kHello);
   RawInflateHandlePtr handle;

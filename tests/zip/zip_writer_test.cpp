@@ -17,10 +17,10 @@
 
 namespace {
 
+using testkit::TempFolder;
 using zip_test::Archive;
 using zip_test::Get16;
 using zip_test::Get32;
-using zip_test::TestFolder;
 
 // Windows (and wine) move a file's last-read time when the writer opens it; POSIX systems
 // mounted with relatime keep it while it is not older than the last write.
@@ -84,7 +84,7 @@ class ZipWriterTest : public ::testing::Test {
     return archive.value_or(Archive{});
   }
 
-  TestFolder m_folder;
+  TempFolder m_folder;
   std::filesystem::path m_archive;
 };
 
@@ -307,7 +307,7 @@ TEST_F(ZipWriterTest, ShortWritesAreReported) {
 TEST(ZipWriterHandles, MissingOrForeignHandlesAreRefused) {
   EXPECT_EQ(zip::ZipWriterAddFile(nullptr, L"a", "a"), zip::kZipBadArgument);
   EXPECT_EQ(zip::ZipWriterClose(nullptr), zip::kZipBadArgument);
-  TestFolder folder;
+  TempFolder folder;
   zip::ZipHandlePtr handle = zip::ZipWriterCreate(folder / "x.zip");
   ASSERT_NE(handle, nullptr);
   handle->kind = 3;

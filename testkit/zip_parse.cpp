@@ -1,4 +1,4 @@
-#include "tests/support/zip_parse.h"
+#include "testkit/zip_parse.h"
 
 #include <zlib.h>
 

@@ -29,7 +29,8 @@
 #include "app/main_frame.h"
 #include "app/main_frame_customize_dlg.h"
 #include "engine/job_texts.h"
-#include "tests/support/package_builder.h"
+#include "testkit/package_builder.h"
+#include "testkit/temp_folder.h"
 #include "widgets/app_message_box.h"
 #include "widgets/file_dialogs.h"
 #include "widgets/html_message_box_template.h"
@@ -259,12 +260,8 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: %s OUT_FOLDER [WIDTH HEIGHT]\n", argv[0]);
     return 2;
   }
-  const char* base = std::getenv("TMPDIR");
-  std::string root = std::string(base && *base ? base : "/tmp") + "/brenvik-shots-XXXXXX";
-  if (!mkdtemp(root.data())) return 1;
-  setenv("TMPDIR", root.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const testkit::IsolatedEnvironment environment("shots-");
+  const std::string root = environment.Root().string();
   QApplication application(argc, argv);
   const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
   QDir().mkpath(out);
@@ -322,8 +319,6 @@ int main(int argc, char* argv[]) {
   ok &= ShootHelp(out + "/help.png");
   ok &= ShootRepairedAt(QSize(650, 450), out + "/main-650x450.png");
   ok &= ShootRepairedAt(QSize(1920, 1080), out + "/main-1920x1080.png");
-  std::error_code error;
-  std::filesystem::remove_all(root, error);
   return ok && QFileInfo::exists(out + "/repairing.png") && QFileInfo::exists(out + "/saving.png")
              ? 0
              : 1;

@@ -1,4 +1,4 @@
-#include "tests/support/package_builder.h"
+#include "testkit/package_builder.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "tests/support/recording_view.h"
+#include "testkit/recording_view.h"
 
 namespace testsupport {
 
@@ -118,7 +118,7 @@ void RecordingView::ShowPreview(std::string_view path, int mode) {
 }
 
 int RecordingView::MessageBox(std::string_view text, std::string_view caption, unsigned style) {
-  int answer = (style & 0x0F) == 4 ? engine::kIdYes : engine::kIdOk;
+  int answer = engine::IsQuestion(style) ? engine::kIdYes : engine::kIdOk;
   {
     std::lock_guard lock(mutex_);
     messages_.push_back({std::string(text), std::string(caption), style});

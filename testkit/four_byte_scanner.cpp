@@ -1,4 +1,4 @@
-#include "tests/engine/four_byte_scanner.h"
+#include "testkit/four_byte_scanner.h"
 
 #include <algorithm>
 #include <array>
