@@ -11,7 +11,7 @@
 #include "engine/part_extraction.h"
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
-#include "fuzz/fuzz_scratch.h"
+#include "fuzz/fuzz_checks.h"
 #include "platform/environment.h"
 #include "platform/file.h"
 #include "platform/temp_folder.h"

@@ -10,7 +10,7 @@
 #include "engine/content_types.h"
 #include "engine/package_scanner.h"
 #include "engine/part_extraction.h"
-#include "fuzz/fuzz_scratch.h"
+#include "fuzz/fuzz_checks.h"
 #include "platform/text.h"
 #include "testkit/package_builder.h"
 #include "testkit/recording_view.h"

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "engine/content_types.h"
@@ -127,21 +126,13 @@ bool Logged(const std::vector<testsupport::LogLine>& log, const std::string& tex
 class RealPackages : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    folder_.emplace("real-packages-");
-    root_ = folder_->Path();
     fs::create_directories(root_ / "tmp");
     fs::create_directories(root_ / "in");
     fs::create_directories(root_ / "out");
-    tempVariable_.emplace(root_ / "tmp");
     original_ = ReadFileBytes(fs::path(TEST_DATA_DIR) / (std::string(GetParam()) + ".dotm"));
     auto members = ReadMembers(original_);
     ASSERT_TRUE(members.has_value()) << "the sample package must be intact";
     members_ = std::move(*members);
-  }
-
-  void TearDown() override {
-    tempVariable_.reset();
-    folder_.reset();
   }
 
   // Scans and extracts package bytes; returns the file folder.
@@ -179,9 +170,10 @@ class RealPackages : public ::testing::TestWithParam<const char*> {
     return checked;
   }
 
-  std::optional<testkit::TempFolder> folder_;
-  std::optional<testkit::TempFolderOverride> tempVariable_;
-  fs::path root_;
+  // A folder per test; the jobs' temporary files go to its "tmp" while the test runs.
+  testkit::TempFolder folder_{"real-packages-"};
+  const fs::path& root_ = folder_.Path();
+  testkit::TempFolderOverride tempVariable_{root_ / "tmp"};
   Bytes original_;
   Members members_;
 };

@@ -39,16 +39,7 @@ inline const std::string kUnderscores(64, '_');
 
 class JobTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_.emplace("jobs_test_");
-    tempVariable_.emplace(root_->Path());
-  }
-  void TearDown() override {
-    tempVariable_.reset();
-    root_.reset();
-  }
-
-  const fs::path& Root() const { return root_->Path(); }
+  const fs::path& Root() const { return root_.Path(); }
   // Writes bytes to Root()/path (an absolute path is taken as it is), folders made as needed.
   fs::path WriteFile(const fs::path& path, const Bytes& bytes) {
     const fs::path full = Root() / path;
@@ -89,8 +80,9 @@ class JobTest : public ::testing::Test {
   std::atomic<int> running_{0};
 
  private:
-  std::optional<testkit::TempFolder> root_;
-  std::optional<testkit::TempFolderOverride> tempVariable_;
+  // A folder per test that TMPDIR points at while the test runs.
+  testkit::TempFolder root_{"jobs_test_"};
+  testkit::TempFolderOverride tempVariable_{root_.Path()};
 };
 
 // Expected log fragments, with the product's exact texts.

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -81,24 +80,15 @@ TEST(Services, ProcessIdAndTerminalAndLocalTime) {
 
 class PrivateFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_.emplace("platform-test-");
-    root_ = folder_->Path();
-    tempVariable_.emplace(root_);
-  }
-  void TearDown() override {
-    tempVariable_.reset();
-    folder_.reset();
-  }
   static unsigned Mode(const fs::path& path) {
     return static_cast<unsigned>(fs::symlink_status(path).permissions() & fs::perms::mask);
   }
   static bool HasPosixModes() { return platform::testing::HasPosixFileSystem(); }
-  fs::path root_;
 
- private:
-  std::optional<testkit::TempFolder> folder_;
-  std::optional<testkit::TempFolderOverride> tempVariable_;
+  // The system temporary folder is a folder of each test's own while it runs.
+  testkit::TempFolder folder_{"platform-test-"};
+  testkit::TempFolderOverride tempVariable_{folder_.Path()};
+  const fs::path& root_ = folder_.Path();
 };
 
 TEST_F(PrivateFolder, IsCreatedOwnerOnlyAndTightened) {
