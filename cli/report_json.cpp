@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "cli/cli_options.h"
 #include "platform/text.h"
@@ -308,6 +309,19 @@ std::string NameBytes(const std::wstring& partPath) {
   return bytes;
 }
 
+// A name the tree pass gives (a file's place below the file folder, where each byte of the
+// part's name became one character) as the name's own bytes again.
+std::string NameBytesOfTreeName(const std::string& treeName) {
+  return platform::BytesFromWide(platform::WideFromUtf8(treeName)).value_or(treeName);
+}
+
+std::vector<std::string> NameBytesOfTreeNames(const std::set<std::string>& treeNames) {
+  std::vector<std::string> names;
+  for (const auto& name : treeNames)
+    names.push_back(NameBytesOfTreeName(name));
+  return names;
+}
+
 void NameFields(JsonWriter& json, const std::string& name) {
   StringField(json, "name", name);
   if (!IsValidUtf8(name)) StringField(json, "name_hex", Hex(name));
@@ -355,7 +369,7 @@ void WriteFoundPart(JsonWriter& json, const FoundPart& part) {
 // the evidence ones empty.
 void WriteUnfoundPart(JsonWriter& json, const engine::UnfoundPart& part) {
   json.BeginObject();
-  NameFields(json, part.name);
+  NameFields(json, NameBytesOfTreeName(part.name));
   StringField(json, "fate", FateName(part.fate));
   json.Key("extraction");
   json.Null();
@@ -382,14 +396,14 @@ void WriteUnfoundPart(JsonWriter& json, const engine::UnfoundPart& part) {
 
 void WriteTree(JsonWriter& json, const engine::TreeRepairResult& tree) {
   json.BeginObject();
-  StringList(json, "xml_closed", tree.xmlClosed);
-  StringList(json, "xml_unreadable", tree.xmlUnreadable);
+  StringList(json, "xml_closed", NameBytesOfTreeNames(tree.xmlClosed));
+  StringList(json, "xml_unreadable", NameBytesOfTreeNames(tree.xmlUnreadable));
   NumberField(json, "relationships_removed", tree.relationships.relationshipsRemoved);
   NumberField(json, "relationship_parts_rebuilt", tree.relationships.partsRebuilt);
   NumberField(json, "references_removed", tree.relationships.referencesRemoved);
-  StringList(json, "relationship_repair_wrote", tree.relationships.rewritten);
+  StringList(json, "relationship_repair_wrote", NameBytesOfTreeNames(tree.relationships.rewritten));
   StringField(json, "content_types", ContentTypesName(tree.contentTypes));
-  StringList(json, "rewritten", tree.Rewritten());
+  StringList(json, "rewritten", NameBytesOfTreeNames(tree.Rewritten()));
   json.EndObject();
 }
 
@@ -414,7 +428,12 @@ void WriteSave(JsonWriter& json, const engine::SaveRowReport& save) {
                       save.save && !engine::IsSaved(save.save->outcome)
                           ? std::optional(engine::SaveFailureReason(*save.save))
                           : std::nullopt);
-  StringList(json, "left_out", save.save ? save.save->leftOut : std::vector<std::string>{});
+  std::vector<std::string> leftOut;
+  if (save.save) {
+    for (const auto& name : save.save->leftOut)
+      leftOut.push_back(NameBytesOfTreeName(name));
+  }
+  StringList(json, "left_out", leftOut);
   StringField(json, "media", MediaName(save.media));
   StringList(json, "outcomes", save.outcomes);
   json.EndObject();

@@ -330,6 +330,27 @@ TEST_F(ReportTest, DamagedNameThatIsNotUtf8KeepsTheReportValid) {
   EXPECT_EQ(status, 0) << ReadText(Root() / "py.err");
 }
 
+// A name beyond ASCII is the package's own bytes wherever the report gives it: in the parts and
+// in what the tree pass did to it.
+TEST_F(ReportTest, NameBeyondAsciiIsTheSameInPartsAndTree) {
+  const std::string name =
+      "word/gl\xC3\xBC"
+      "ck.xml";  // "glück"
+  PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", "<w:document/>");
+  builder.Add({.name = name, .content = testsupport::XmlLikeBytes(30000, 5)});
+  const Bytes whole = builder.Build(false);
+  WriteFile("Glueck.dotm", Bytes(whole.begin(), whole.end() - 1000));
+  const auto result = Run({"--report", "report.json", "Glueck.dotm"});
+  EXPECT_EQ(result.status, 3) << result.err;
+  const JsonValue package = Report()["packages"][0];
+  auto parts = PartsByName(package);
+  ASSERT_TRUE(parts.contains(name));
+  EXPECT_EQ(parts[name]["fate"].string, "partial");
+  ASSERT_EQ(package["tree"]["xml_closed"].items.size(), 1u);
+  EXPECT_EQ(package["tree"]["xml_closed"][0].string, name);
+}
+
 TEST_F(ReportTest, MissingPackageSaysWhyInTheReport) {
   WriteFile("Good.dotm", testsupport::SampleTemplatePackage());
   const auto result = Run({"--report", "report.json", "Good.dotm", "Missing.dotm"});
