@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/report_file.h"
 #include "platform/text.h"
 
 namespace cli {
@@ -27,18 +28,26 @@ bool CanBeOutputFolder(const std::string& text) {
 }  // namespace
 
 std::string_view UsageText() {
-  return "Usage: dotm-repair [--media] [-o DIR] FILE...\n"
+  return "Usage: dotm-repair [--media] [-o DIR] [--report FILE] FILE...\n"
          "Repairs each damaged .dotm FILE and saves it as ZARVEL_<name> in DIR.\n"
          "\n"
          "  -o, --output DIR  folder for the repaired files (default: the current folder);\n"
          "                    created when it does not exist\n"
          "  -m, --media       also copy each file's images into <name>_MediaContent in DIR\n"
+         "      --report FILE write a JSON report of the run to FILE (replaced), or with -\n"
+         "                    to standard output (the log then goes to standard error):\n"
+         "                    per file its input and output paths, result and why it is\n"
+         "                    not whole; per part found its name, offsets, method, sizes,\n"
+         "                    CRC-32 expected and computed, and its fate (whole, partial,\n"
+         "                    damaged, lost, rebuilt, identified); what the repair rebuilt\n"
+         "                    or removed; the saved file's self-check (every field: the\n"
+         "                    manual page, or README.md under \"Report\")\n"
          "  -h, --help        show this help and exit\n"
          "      --version     show the version and exit\n"
          "\n"
          "Exit status:\n"
          "  0  every file was repaired and saved with all its parts whole\n"
-         "  1  some file could not be repaired or saved\n"
+         "  1  some file could not be repaired or saved, or the report not written\n"
          "  2  bad usage\n"
          "  3  every file was saved, but some parts are cut short, damaged, lost or rebuilt\n"
          "     (the log names each such part)\n";
@@ -66,6 +75,13 @@ CliOptions ParseArguments(std::span<const std::string_view> args) {
       options.outputFolder = std::string(args[++i]);
     } else if (arg.starts_with("--output=")) {
       options.outputFolder = std::string(arg.substr(9));
+    } else if (arg == "--report") {
+      if (i + 1 >= args.size()) return UsageError("option --report needs a FILE");
+      options.report = std::string(args[++i]);
+      if (options.report.empty()) return UsageError("option --report needs a FILE");
+    } else if (arg.starts_with("--report=")) {
+      options.report = std::string(arg.substr(9));
+      if (options.report.empty()) return UsageError("option --report needs a FILE");
     } else {
       return UsageError("unknown option " + std::string(arg));
     }
@@ -73,6 +89,9 @@ CliOptions ParseArguments(std::span<const std::string_view> args) {
   if (options.files.empty()) return UsageError("no FILE given");
   if (!CanBeOutputFolder(options.outputFolder)) {
     return UsageError("output folder '" + options.outputFolder + "' is not a folder");
+  }
+  if (std::string problem = ReportNameProblem(options); !problem.empty()) {
+    return UsageError(std::move(problem));
   }
   return options;
 }

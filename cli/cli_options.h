@@ -1,4 +1,4 @@
-// The command line of dotm-repair: dotm-repair [--media] [-o DIR] FILE...
+// The command line of dotm-repair: dotm-repair [--media] [-o DIR] [--report FILE] FILE...
 #pragma once
 
 #include <span>
@@ -22,11 +22,13 @@ struct CliOptions {
   bool extractMedia = false;
   std::string outputFolder = ".";  // the destination, as typed
   std::vector<std::string> files;  // the packages, as typed
+  std::string report;              // --report FILE as typed ("-": standard output); empty: none
   std::string error;               // what is wrong, for kUsageError
 };
 
 // Parses the arguments after the program name. "--" ends the options. The output folder must
-// be a folder or not exist yet (RunRepairAndSave creates it); anything else is a usage error.
+// be a folder or not exist yet (RunRepairAndSave creates it); anything else is a usage error,
+// and so is a report named like a folder, an input or something the run saves.
 CliOptions ParseArguments(std::span<const std::string_view> args);
 
 std::string_view UsageText();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cli/report_run.h"
 #include "engine/job_param.h"
 #include "engine/repair_job.h"
 #include "engine/save_job.h"
@@ -88,24 +89,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-}  // namespace
-
-int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
-  if (!EnsureOutputFolder(options.outputFolder, streams.err)) return kExitSomeFailed;
-  std::string error;
-  const auto privateFolder = platform::PrivateTempFolder(&error);
-  if (!privateFolder) {
-    std::fprintf(streams.err, "dotm-repair: no private temporary folder: %s\n", error.c_str());
-    return kExitSomeFailed;
-  }
-  PrivateWorkingFolder working(*privateFolder /
-                               ("DtmTmp-cli-" + std::to_string(platform::ProcessId())));
-  std::atomic<int> running{0};
-  ConsoleView view(options.files, options.outputFolder, options.extractMedia, streams);
-  const engine::JobThreadParam param{
-      .pView = &view, .pJobRunning = &running, .workingFolder = working.Path()};
-  InterruptStopsJob interrupt(&running);
-
+// The repair job, then the save job over every row; the exit status.
+int RunJobs(const engine::JobThreadParam& param, ConsoleView& view, std::FILE* err) {
   const auto repairStart = std::chrono::steady_clock::now();
   engine::PrepareRepairJob(param);
   engine::RepairWorker(&param);
@@ -117,9 +102,35 @@ int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
   engine::SaveWorker(&param);
   const double saveSeconds = SecondsSince(saveStart);
   if (TimingsWanted()) {
-    std::fprintf(streams.err, "repair: %.3f s\nsave: %.3f s\n", repairSeconds, saveSeconds);
+    std::fprintf(err, "repair: %.3f s\nsave: %.3f s\n", repairSeconds, saveSeconds);
   }
   return g_interrupted == 0 ? view.ExitStatus() : kExitSomeFailed;
+}
+
+}  // namespace
+
+int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
+  if (!EnsureOutputFolder(options.outputFolder, streams.err)) return kExitSomeFailed;
+  bool reportFailed = false;
+  auto report = PrepareRunReport(options, streams, &reportFailed);
+  if (reportFailed) return kExitSomeFailed;
+  std::string error;
+  const auto privateFolder = platform::PrivateTempFolder(&error);
+  if (!privateFolder) {
+    std::fprintf(streams.err, "dotm-repair: no private temporary folder: %s\n", error.c_str());
+    return kExitSomeFailed;
+  }
+  PrivateWorkingFolder working(*privateFolder /
+                               ("DtmTmp-cli-" + std::to_string(platform::ProcessId())));
+  std::atomic<int> running{0};
+  ReportingConsoleView view(options.files, options.outputFolder, options.extractMedia, streams,
+                            report.has_value());
+  const engine::JobThreadParam param{
+      .pView = &view, .pJobRunning = &running, .workingFolder = working.Path()};
+  InterruptStopsJob interrupt(&running);
+  const int status = RunJobs(param, view, streams.err);
+  if (!report) return status;
+  return FinishRunReport(*report, options, view, status, g_interrupted != 0, streams.err);
 }
 
 }  // namespace cli

@@ -83,6 +83,10 @@ enum class RowResult {
   kFailed,      // not repaired, or not saved
 };
 
+// The facts behind a row's result (repair_report.h).
+struct RepairRowReport;
+struct SaveRowReport;
+
 class JobView {
  public:
   virtual ~JobView() = default;
@@ -129,6 +133,18 @@ class JobView {
     (void)job;
     (void)row;
     (void)result;
+  }
+
+  // The facts behind the result of one row, once per row and job, just before its RowFinished,
+  // on the worker's thread; the report lives only during the call. For views that keep a record
+  // of the run beyond the log; others need not care.
+  virtual void RepairReported(int row, const RepairRowReport& report) {
+    (void)row;
+    (void)report;
+  }
+  virtual void SaveReported(int row, const SaveRowReport& report) {
+    (void)row;
+    (void)report;
   }
 };
 

@@ -41,8 +41,22 @@ class Cursor {
 };
 
 SelfCheckResult Fail(std::string reason) {
-  return {false, std::move(reason)};
+  return {false, reason, {reason}};
 }
+
+// The failures of the checks that go on after one fails.
+class Failures {
+ public:
+  void Add(std::string reason) { failures_.push_back(std::move(reason)); }
+  SelfCheckResult Result() && {
+    if (failures_.empty()) return {true, {}, {}};
+    std::string first = failures_.front();
+    return {false, std::move(first), std::move(failures_)};
+  }
+
+ private:
+  std::vector<std::string> failures_;
+};
 
 std::optional<std::string> Inflate(std::string_view data, std::size_t size) {
   if (data.size() > UINT_MAX || size > UINT_MAX) return std::nullopt;
@@ -121,6 +135,23 @@ SelfCheckResult ReadEntries(const std::string& bytes, std::vector<Entry>& entrie
   return {true, {}};
 }
 
+// Checks one relationships part: it parses as one and each internal target is present.
+void CheckRelationships(const Entry& entry, const std::set<std::string>& parts,
+                        Failures& failures) {
+  const auto relationships = ParseRelationships(entry.content);
+  if (!relationships) {
+    failures.Add(entry.name + " is not a relationships part");
+    return;
+  }
+  for (const auto& relationship : *relationships) {
+    if (relationship.external) continue;
+    const auto target = ResolveTarget(entry.name, relationship.target);
+    if (!target || !parts.contains(*target)) {
+      failures.Add(entry.name + " points at missing " + relationship.target);
+    }
+  }
+}
+
 SelfCheckResult CheckPackageSense(const std::vector<Entry>& entries) {
   std::set<std::string> parts;
   const std::string* contentTypes = nullptr;
@@ -129,28 +160,24 @@ SelfCheckResult CheckPackageSense(const std::vector<Entry>& entries) {
     parts.insert(entry.name);
     if (entry.name == "[Content_Types].xml") contentTypes = &entry.content;
   }
-  if (contentTypes == nullptr) return Fail("no content types");
-  const auto types = ParseContentTypes(*contentTypes);
-  if (!types) return Fail("content types do not parse");
+  Failures failures;
+  std::optional<ContentTypeMap> types;
+  if (contentTypes == nullptr) {
+    failures.Add("no content types");
+  } else if (types = ParseContentTypes(*contentTypes); !types) {
+    failures.Add("content types do not parse");
+  }
   for (const auto& entry : entries) {
     if (entry.name.ends_with('/') || entry.name == "[Content_Types].xml") continue;
-    if (!types->Covers(entry.name)) return Fail("no content type for " + entry.name);
+    if (types && !types->Covers(entry.name)) failures.Add("no content type for " + entry.name);
     const std::string extension = PartExtension(entry.name);
     if ((extension == "xml" || extension == "rels") && !XmlParses(entry.content)) {
-      return Fail(entry.name + " does not parse");
+      failures.Add(entry.name + " does not parse");
+      continue;
     }
-    if (extension != "rels") continue;
-    const auto relationships = ParseRelationships(entry.content);
-    if (!relationships) return Fail(entry.name + " is not a relationships part");
-    for (const auto& relationship : *relationships) {
-      if (relationship.external) continue;
-      const auto target = ResolveTarget(entry.name, relationship.target);
-      if (!target || !parts.contains(*target)) {
-        return Fail(entry.name + " points at missing " + relationship.target);
-      }
-    }
+    if (extension == "rels") CheckRelationships(entry, parts, failures);
   }
-  return {true, {}};
+  return std::move(failures).Result();
 }
 
 }  // namespace

@@ -5,12 +5,16 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace engine {
 
 struct SelfCheckResult {
   bool passed = false;
   std::string reason;  // what failed first, for the log
+  // Every failure found, the first one first. Once the package's structure fails (end record,
+  // directory, headers, data), nothing further can be read and that one failure is all.
+  std::vector<std::string> failures;
 };
 
 SelfCheckResult CheckSavedPackage(const std::filesystem::path& package);

@@ -42,6 +42,9 @@ struct PartEntry {
   // What the scan already knows: kCutShort when the file ends inside the data, kLost when
   // the part cannot be decoded at all; otherwise kWhole until extraction checks the bytes.
   PartStatus status = PartStatus::kWhole;
+  // Found by its content where its header was destroyed: its name and sizes are inferred, not
+  // read. A report of the run gives such a part the fate "identified".
+  bool identified = false;
 
   bool operator==(const PartEntry&) const = default;
 };

@@ -58,7 +58,8 @@ PartOutcome Checked(const PartEntry& entry, std::uint32_t crc) {
   return entry.crc && *entry.crc == crc ? PartOutcome::kWhole : PartOutcome::kDamaged;
 }
 
-PartOutcome CopyStored(platform::File& package, const PartEntry& entry, platform::File& output) {
+PartOutcome CopyStored(platform::File& package, const PartEntry& entry, platform::File& output,
+                       DecodedBytes& decoded) {
   const std::int64_t size = package.Size();
   if (size < 0) return PartOutcome::kNoData;
   const auto fileSize = static_cast<std::uint64_t>(size);
@@ -80,13 +81,15 @@ PartOutcome CopyStored(platform::File& package, const PartEntry& entry, platform
     crc = zip::Crc32(crc, bytes);
     copied += got;
   }
+  decoded = {copied, crc};
   if (copied < entry.compressedSize || entry.status == PartStatus::kCutShort) {
     return copied == 0 ? PartOutcome::kNoData : PartOutcome::kCutShort;
   }
   return Checked(entry, crc);
 }
 
-PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::File& output) {
+PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::File& output,
+                    DecodedBytes& decoded) {
   const std::int64_t size = package.Size();
   if (size < 0 || entry.dataOffset >= static_cast<std::uint64_t>(size)) return PartOutcome::kNoData;
   FileSource source(package);
@@ -97,6 +100,7 @@ PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::F
   const auto result = zip::InflatePart(
       source, entry.dataOffset, limit,
       [&output](std::span<const std::uint8_t> piece) { return WritePiece(output, piece); });
+  decoded = {result.produced, result.crc};
   switch (result.end) {
     case zip::InflateEnd::kStreamEnd:
       return Checked(entry, result.crc);
@@ -171,6 +175,13 @@ struct KeptCopy {
   std::wstring partPath;
   bool inCentralDirectory = false;
   std::uint64_t size = 0;
+  std::size_t index = 0;  // the copy's place in the scan list
+};
+
+// What one copy of the scan list came to, for the report.
+struct CopyFacts {
+  PartOutcome outcome = PartOutcome::kNoData;
+  std::optional<DecodedBytes> decoded;
 };
 
 bool Beats(PartOutcome outcome, bool inCentralDirectory, std::uint64_t size, const KeptCopy& kept) {
@@ -244,36 +255,47 @@ class Extractor {
   Extractor(JobView& view, const fs::path& fileFolder, platform::File& package)
       : view_(view), fileFolder_(fileFolder), package_(package) {}
 
-  void Add(const PartEntry& entry, const std::optional<fs::path>& relative, bool blocked) {
+  // index: the entry's place in the scan list.
+  void Add(std::size_t index, const PartEntry& entry, const std::optional<fs::path>& relative,
+           bool blocked) {
+    if (copies_.size() <= index) copies_.resize(index + 1);
     if (!relative) {
-      Note(entry.partPath, entry.partPath, PartOutcome::kNameRefused);
+      Note(index, entry.partPath, entry.partPath, PartOutcome::kNameRefused);
       return;
     }
     const std::wstring key = platform::WideFromPath(*relative);
     if (blocked) {
-      Note(key, entry.partPath, PartOutcome::kFolderBlocked);
+      Note(index, key, entry.partPath, PartOutcome::kFolderBlocked);
       return;
     }
     if (entry.status == PartStatus::kLost) {
       const bool known = entry.method == kMethodStored || entry.method == kMethodDeflated;
-      Note(key, entry.partPath, known ? PartOutcome::kNoData : PartOutcome::kUnsupportedMethod);
+      Note(index, key, entry.partPath,
+           known ? PartOutcome::kNoData : PartOutcome::kUnsupportedMethod);
       return;
     }
     if (!PreparePartFolders(view_, fileFolder_, *relative).ready) {
-      Note(key, entry.partPath, PartOutcome::kFolderBlocked);
+      Note(index, key, entry.partPath, PartOutcome::kFolderBlocked);
       return;
     }
-    Write(key, entry, fileFolder_ / *relative);
+    Write(index, key, entry, fileFolder_ / *relative);
   }
 
-  ExtractionReport Report() const {
+  // found: one item per entry of the scan list, with the entry already in it.
+  ExtractionReport Report(std::vector<FoundPart> found) const {
     ExtractionReport report;
     for (const auto& key : order_) {
       const KeptCopy& kept = kept_.at(key);
       if (Rank(kept.outcome) > 0) ++report.written;
       if (kept.outcome != PartOutcome::kWhole)
         report.notWhole.push_back({kept.partPath, kept.outcome});
+      if (kept.index < found.size()) found[kept.index].kept = true;
     }
+    for (std::size_t i = 0; i < found.size() && i < copies_.size(); ++i) {
+      found[i].outcome = copies_[i].outcome;
+      found[i].decoded = copies_[i].decoded;
+    }
+    report.found = std::move(found);
     return report;
   }
 
@@ -288,36 +310,43 @@ class Extractor {
   }
 
   // A copy that could not be written: it counts only while nothing better stands.
-  void Note(const std::wstring& key, const std::wstring& partPath, PartOutcome outcome) {
+  void Note(std::size_t index, const std::wstring& key, const std::wstring& partPath,
+            PartOutcome outcome) {
+    copies_[index].outcome = outcome;
     KeptCopy& kept = Slot(key, partPath);
     if (Rank(kept.outcome) == 0) {
       kept.outcome = outcome;
       kept.partPath = partPath;
+      kept.index = index;
     }
   }
 
-  void Write(const std::wstring& key, const PartEntry& entry, const fs::path& outputPath) {
+  void Write(std::size_t index, const std::wstring& key, const PartEntry& entry,
+             const fs::path& outputPath) {
     auto staging = platform::CreateTempFile(outputPath.parent_path(), kStagingPrefix);
     if (!staging) {
-      Note(key, entry.partPath, PartOutcome::kWriteFailed);
+      Note(index, key, entry.partPath, PartOutcome::kWriteFailed);
       return;
     }
-    PartOutcome outcome = ExtractPart(package_, entry, staging->file);
+    DecodedBytes decoded;
+    PartOutcome outcome = ExtractPart(package_, entry, staging->file, &decoded);
     std::error_code ec;
     const auto size = staging->file.Size();
     if (!staging->file.Close() && Rank(outcome) > 0) outcome = PartOutcome::kWriteFailed;
     const KeptCopy& kept = Slot(key, entry.partPath);
     const std::uint64_t bytes = size < 0 ? 0 : static_cast<std::uint64_t>(size);
+    copies_[index] = {outcome, Rank(outcome) > 0 ? std::optional(decoded) : std::nullopt};
     if (Beats(outcome, entry.inCentralDirectory, bytes, kept) &&
         Replace(staging->path, outputPath)) {
-      kept_[key] = {outcome, entry.partPath, entry.inCentralDirectory, bytes};
+      kept_[key] = {outcome, entry.partPath, entry.inCentralDirectory, bytes, index};
       return;
     }
     fs::remove(staging->path, ec);
     if (Rank(outcome) > 0 && Beats(outcome, entry.inCentralDirectory, bytes, kept)) {
       outcome = PartOutcome::kWriteFailed;  // the rename failed
+      copies_[index].decoded.reset();
     }
-    if (Rank(outcome) == 0) Note(key, entry.partPath, outcome);
+    if (Rank(outcome) == 0) Note(index, key, entry.partPath, outcome);
   }
 
   // Puts the staged copy in the output's place. Never through a link: a link there is removed
@@ -336,6 +365,7 @@ class Extractor {
   platform::File& package_;
   std::map<std::wstring, KeptCopy> kept_;
   std::vector<std::wstring> order_;
+  std::vector<CopyFacts> copies_;  // by place in the scan list
 };
 
 int ProgressValue(std::size_t value) {
@@ -355,8 +385,9 @@ std::string TreeName(const std::wstring& partPath) {
 
 // Mends the tree so that a word processor opens it (cut XML closed, relationships and content
 // types completed). Every part it writes is named in the report unless already reported cut
-// short or damaged; a folder that cannot receive content types is a part not written.
-void RepairTreeAndPlaceContentTypes(const fs::path& fileFolder, ExtractionReport& report) {
+// short or damaged; a folder that cannot receive content types is a part not written. False
+// then.
+bool RepairTreeAndPlaceContentTypes(const fs::path& fileFolder, ExtractionReport& report) {
   TreeRepairInput input;
   std::set<std::string> saidCut;
   for (const auto& part : report.notWhole) {
@@ -373,15 +404,80 @@ void RepairTreeAndPlaceContentTypes(const fs::path& fileFolder, ExtractionReport
   for (const auto& part : result.Rewritten()) {
     if (!saidCut.contains(part)) report.rebuilt.push_back(part);
   }
-  if (usable != 0) return;
+  report.tree = std::move(result);
+  if (usable != 0) return true;
   const std::wstring name = platform::WideFromPath(fs::path(kContentTypesName));
   for (auto& part : report.notWhole) {
     if (part.partPath == name) {
       part.outcome = PartOutcome::kWriteFailed;
-      return;
+      return false;
     }
   }
   report.notWhole.push_back({name, PartOutcome::kWriteFailed});
+  return false;
+}
+
+CrcCheck CrcCheckOf(const FoundPart& part) {
+  switch (part.outcome) {
+    case PartOutcome::kWhole:
+      return CrcCheck::kMatch;
+    case PartOutcome::kDamaged:
+      return part.entry.crc ? CrcCheck::kMismatch : CrcCheck::kNoneStated;
+    case PartOutcome::kCutShort:
+      return CrcCheck::kIncomplete;
+    default:
+      return CrcCheck::kNotDecoded;
+  }
+}
+
+PartFate FateOf(PartOutcome outcome) {
+  switch (StatusOf(outcome)) {
+    case PartStatus::kWhole:
+      return PartFate::kWhole;
+    case PartStatus::kCutShort:
+      return PartFate::kPartial;
+    case PartStatus::kDamaged:
+      return PartFate::kDamaged;
+    case PartStatus::kLost:
+      break;
+  }
+  return PartFate::kLost;
+}
+
+// Each found copy's fate as the log tells it: a kept copy the tree pass rewrote is rebuilt (a
+// cut one it closed stays cut, as the log says); and the parts the log names that no written
+// copy stands for. contentTypesPlaced: false when the folder could not receive content types.
+void AssignFates(ExtractionReport& report, bool contentTypesPlaced) {
+  const std::set<std::string> rebuilt(report.rebuilt.begin(), report.rebuilt.end());
+  std::set<std::string> written;
+  for (auto& part : report.found) {
+    if (part.folderEntry) {
+      part.crc = CrcCheck::kNotDecoded;
+      part.fate = PartFate::kWhole;
+      continue;
+    }
+    part.crc = CrcCheckOf(part);
+    part.fate = FateOf(part.outcome);
+    if (part.entry.identified && Rank(part.outcome) > 0) part.fate = PartFate::kIdentified;
+    if (!part.kept || Rank(part.outcome) == 0) continue;
+    const std::string name = TreeName(part.entry.partPath);
+    if (!contentTypesPlaced && name == kContentTypesName) {
+      part.outcome = PartOutcome::kWriteFailed;
+      part.fate = PartFate::kLost;
+      continue;
+    }
+    written.insert(name);
+    if (rebuilt.contains(name)) part.fate = PartFate::kRebuilt;
+  }
+  for (const auto& name : report.rebuilt) {
+    if (!written.contains(name)) report.unfound.push_back({name, PartFate::kRebuilt});
+  }
+  if (!contentTypesPlaced) {
+    const bool named = std::any_of(report.found.begin(), report.found.end(), [](const auto& part) {
+      return part.kept && TreeName(part.entry.partPath) == kContentTypesName;
+    });
+    if (!named) report.unfound.push_back({kContentTypesName, PartFate::kLost});
+  }
 }
 
 }  // namespace
@@ -444,13 +540,17 @@ bool MakePartFolders(JobView& view, const fs::path& fileFolder, const fs::path& 
   return PreparePartFolders(view, fileFolder, relativePath).hasFolders;
 }
 
-PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platform::File& output) {
+PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platform::File& output,
+                        DecodedBytes* decoded) {
+  DecodedBytes ignored;
+  DecodedBytes& bytes = decoded != nullptr ? *decoded : ignored;
+  bytes = {};
   try {
     switch (entry.method) {
       case kMethodStored:
-        return CopyStored(package, entry, output);
+        return CopyStored(package, entry, output, bytes);
       case kMethodDeflated:
-        return Inflate(package, entry, output);
+        return Inflate(package, entry, output, bytes);
       default:
         return PartOutcome::kUnsupportedMethod;
     }
@@ -470,16 +570,22 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
       package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead);
   const OutputPlan plan(scanList);
   Extractor extractor(view, fileFolder, package);
+  std::vector<FoundPart> found(count);
   for (std::size_t i = 0; i < count; ++i) {
     PartEntry entry = scanList[i];
+    found[i].entry = entry;
     if (!opened) entry.status = PartStatus::kLost;
     const bool emptyFolderEntry = plan.IsFolderOfOthers(i) && entry.compressedSize == 0;
-    if (!emptyFolderEntry) extractor.Add(entry, plan.PathOf(i), plan.Blocked(i));
+    if (!emptyFolderEntry) extractor.Add(i, entry, plan.PathOf(i), plan.Blocked(i));
+    found[i].folderEntry = emptyFolderEntry;
     // The bar trails by one part while the job runs and reaches the end below.
     view.SetProgressPos(ProgressBar::kFile, ProgressValue(i));
   }
-  ExtractionReport report = extractor.Report();
-  RepairTreeAndPlaceContentTypes(fileFolder, report);
+  ExtractionReport report = extractor.Report(std::move(found));
+  for (auto& part : report.found) {
+    if (part.folderEntry) part.outcome = PartOutcome::kWhole;
+  }
+  AssignFates(report, RepairTreeAndPlaceContentTypes(fileFolder, report));
   view.SetProgressPos(ProgressBar::kFile, ProgressValue(count));
   return report;
 }

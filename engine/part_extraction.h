@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "engine/job_view.h"
+#include "engine/package_tree_repair.h"
 #include "engine/part_entry.h"
 #include "platform/file.h"
 
@@ -44,9 +46,57 @@ std::optional<std::filesystem::path> SafePartPath(std::wstring_view partPath);
 bool MakePartFolders(JobView& view, const std::filesystem::path& fileFolder,
                      const std::filesystem::path& relativePath);
 
+// The bytes one copy of a part gave when it was decoded.
+struct DecodedBytes {
+  std::uint64_t size = 0;  // bytes decoded and written
+  std::uint32_t crc = 0;   // their CRC-32
+};
+
 // Writes one copy of a part from the open package into output (open for writing) and says how
-// complete and correct it is.
-PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platform::File& output);
+// complete and correct it is. decoded, when given, receives what was decoded, also when it
+// was cut short.
+PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platform::File& output,
+                        DecodedBytes* decoded = nullptr);
+
+// What became of a part, for a reader of the repaired package (see FoundPart).
+enum class PartFate {
+  kWhole,       // recovered as it was: its bytes match its CRC-32
+  kPartial,     // cut short: the bytes before the cut are kept
+  kDamaged,     // all its bytes are there, but they do not match the CRC-32 (or none survived)
+  kLost,        // could not be recovered
+  kRebuilt,     // written by the repair (closed, completed or built): not as recovered
+  kIdentified,  // recovered by its content under a destroyed header (PartEntry::identified)
+};
+
+// How a copy's bytes compare with the CRC-32 its header, descriptor or directory states.
+enum class CrcCheck {
+  kMatch,
+  kMismatch,
+  kNoneStated,  // no CRC-32 survived to compare with
+  kIncomplete,  // the data is cut short: what was decoded cannot be compared
+  kNotDecoded,  // nothing was decoded
+};
+
+// One part the scan found, with what its extraction made of it.
+struct FoundPart {
+  PartEntry entry;  // the scan's evidence, as found
+  PartOutcome outcome = PartOutcome::kNoData;
+  std::optional<DecodedBytes> decoded;  // nothing when no byte of it was written
+  CrcCheck crc = CrcCheck::kNotDecoded;
+  // This copy stands for its name: the one kept in the repaired package, or, when no copy of
+  // the name could be written, the one whose outcome the log gives. Every name has one.
+  bool kept = false;
+  // An empty entry named like a folder of other parts: passed over, as it is no part.
+  bool folderEntry = false;
+  PartFate fate = PartFate::kLost;
+};
+
+// A part that the repair wrote, or could not write, with no copy found in the package
+// standing for it: content types or relationships built anew, a recovered copy lost.
+struct UnfoundPart {
+  std::string name;  // package form, '/' between levels
+  PartFate fate = PartFate::kRebuilt;
+};
 
 // One output file whose kept copy is not whole, or for which no copy could be written.
 struct PartReport {
@@ -60,6 +110,12 @@ struct ExtractionReport {
   // Parts the pass after extraction wrote (closed, rewritten or built), in package form with
   // '/', other than those already reported cut short or damaged: they are not as recovered.
   std::vector<std::string> rebuilt;
+
+  // For a report of the run (repair_report.h): every entry of the scan list in its order, the
+  // parts named above that no found copy stands for, and what the tree pass did.
+  std::vector<FoundPart> found;
+  std::vector<UnfoundPart> unfound;
+  std::optional<TreeRepairResult> tree;
 };
 
 // Extracts the listed parts into fileFolder, drives the file-progress bar, then restores

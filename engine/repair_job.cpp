@@ -8,7 +8,9 @@
 #include "engine/package_scanner.h"
 #include "engine/part_entry.h"
 #include "engine/part_extraction.h"
+#include "engine/repair_report.h"
 #include "engine/working_folder.h"
+#include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
 
@@ -37,19 +39,53 @@ std::string PartNameForLog(const std::wstring& partPath) {
   return platform::Utf8FromWide(name);
 }
 
+// A log line that says why the row is not whole; its text goes into the row's report too.
+void LogShortfall(JobView& view, RepairRowReport& facts, std::string_view text,
+                  std::uint32_t colour) {
+  LogForPackage(view, facts.package, text, colour);
+  facts.outcomes.push_back(OutcomeText(text));
+}
+
 // One red line for every part that did not come out whole, and for every part the repair wrote
 // itself.
-void LogPartsNotWhole(JobView& view, const std::string& package, const ExtractionReport& report) {
+void LogPartsNotWhole(JobView& view, RepairRowReport& facts, const ExtractionReport& report) {
   for (const auto& part : report.notWhole) {
     std::string text(kLogPart);
     text += PartNameForLog(part.partPath);
     text += PartStatusLogText(StatusOf(part.outcome));
-    LogForPackage(view, package, text, kLogRed);
+    LogShortfall(view, facts, text, kLogRed);
   }
   for (const auto& part : report.rebuilt) {
-    LogForPackage(view, package, std::string(kLogPart) + part + std::string(kLogPartRebuilt),
-                  kLogRed);
+    LogShortfall(view, facts, std::string(kLogPart) + part + std::string(kLogPartRebuilt), kLogRed);
   }
+}
+
+// The row's report and result, in that order.
+void FinishRow(JobView& view, int row, RepairRowReport& facts, RowResult result) {
+  facts.result = result;
+  view.RepairReported(row, facts);
+  view.RowFinished(JobKind::kRepair, row, result);
+}
+
+// What extraction found and did, for the row's report. When extraction never ran (no file
+// folder could be made), every part found is one that could not be written.
+void TakeExtractionFacts(RepairRowReport& facts, ExtractionReport& report,
+                         const ScanList& scanList) {
+  facts.parts = std::move(report.found);
+  facts.unfound = std::move(report.unfound);
+  facts.tree = std::move(report.tree);
+  if (!facts.parts.empty() || scanList.empty()) return;
+  for (const auto& entry : scanList) {
+    facts.parts.push_back({.entry = entry, .outcome = PartOutcome::kWriteFailed});
+  }
+}
+
+// Why the package cannot be opened: the scanner has told the user in a message; the report
+// keeps the system's text as well.
+std::string OpenFailureReason(const std::string& package) {
+  platform::File probe;
+  if (probe.Open(platform::PathFromUtf8(package), platform::File::Mode::kRead)) return {};
+  return platform::LastErrorText();
 }
 
 // Extracts the scanned parts of the package at row into its file folder and marks the row.
@@ -58,21 +94,24 @@ void LogPartsNotWhole(JobView& view, const std::string& package, const Extractio
 void ExtractScannedPackage(const JobThreadParam& param, int row, const std::string& package,
                            const ScanList& scanList, bool scanStopped) {
   JobView& view = *param.pView;
+  RepairRowReport facts{.package = package, .opened = true, .scanStopped = scanStopped};
   const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
   ExtractionReport report;
   if (MakeFreshFileFolder(param.workingFolder, fileFolder)) {
     report = ExtractParts(view, fileFolder, package, scanList);
   }
+  TakeExtractionFacts(facts, report, scanList);
+  if (scanStopped) facts.outcomes.emplace_back(kReportScanStopped);
   if (report.written == 0) {
     // Nothing of the package could be recovered: saying "Repaired" would make the save job
     // produce a package holding only the stored content types.
-    LogForPackage(view, package, kLogExtractionFailed);
+    LogShortfall(view, facts, kLogExtractionFailed, kLogBlack);
     RemoveFolderTree(fileFolder);
     MarkRow(view, row, kRowNotRepaired);
-    view.RowFinished(JobKind::kRepair, row, RowResult::kFailed);
+    FinishRow(view, row, facts, RowResult::kFailed);
     return;
   }
-  LogPartsNotWhole(view, package, report);
+  LogPartsNotWhole(view, facts, report);
   view.SetRowImage(row, kRowRepaired);
   LogForPackage(view, package, kLogPreviewAvailable);
   LogForPackage(view, package, kLogRepaired, kLogGreen);
@@ -81,7 +120,7 @@ void ExtractScannedPackage(const JobThreadParam& param, int row, const std::stri
   // A part written anew (closed, completed or built) is not the package's own: the row is
   // whole only when every part came back as it was.
   const bool whole = report.notWhole.empty() && report.rebuilt.empty() && !scanStopped;
-  view.RowFinished(JobKind::kRepair, row, whole ? RowResult::kWhole : RowResult::kIncomplete);
+  FinishRow(view, row, facts, whole ? RowResult::kWhole : RowResult::kIncomplete);
 }
 
 void RepairRow(const JobThreadParam& param, int row, const std::string& package,
@@ -89,8 +128,12 @@ void RepairRow(const JobThreadParam& param, int row, const std::string& package,
   bool stopped = false;
   if (!ScanPackage(param, package, scanList, kScanBufferSize, &stopped)) {
     // The scanner has told the user why; the row keeps its earlier state.
-    LogForPackage(*param.pView, package, kLogExtractionFailed);
-    param.pView->RowFinished(JobKind::kRepair, row, RowResult::kFailed);
+    RepairRowReport facts{.package = package};
+    LogShortfall(*param.pView, facts, kLogExtractionFailed, kLogBlack);
+    if (std::string reason = OpenFailureReason(package); !reason.empty()) {
+      facts.outcomes.push_back(std::move(reason));
+    }
+    FinishRow(*param.pView, row, facts, RowResult::kFailed);
     return;
   }
   ExtractScannedPackage(param, row, package, scanList, stopped);
@@ -99,12 +142,13 @@ void RepairRow(const JobThreadParam& param, int row, const std::string& package,
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
   for (int row = firstRow; row < rowCount; ++row) {
     const std::string package = view.RowText(row);
+    RepairRowReport facts{.package = package};
     view.SetRowImage(row, kRowNotRepaired);
-    LogForPackage(view, package, kLogRepairStopped);
-    LogForPackage(view, package, kLogNotRepaired, kLogRed);
+    LogShortfall(view, facts, kLogRepairStopped, kLogBlack);
+    LogShortfall(view, facts, kLogNotRepaired, kLogRed);
     view.AppendLog(kLogStarLine, kLogBlack);
     view.SetRowData(row, kRowNotRepaired);
-    view.RowFinished(JobKind::kRepair, row, RowResult::kFailed);
+    FinishRow(view, row, facts, RowResult::kFailed);
   }
 }
 

@@ -7,6 +7,7 @@
 #include "engine/media_lookup.h"
 #include "engine/package_saver.h"
 #include "engine/package_self_check.h"
+#include "engine/repair_report.h"
 #include "engine/save_summary.h"
 #include "engine/working_folder.h"
 #include "platform/text.h"
@@ -27,12 +28,20 @@ std::string WithTrailingSeparator(std::string text) {
   return text;
 }
 
+// A log line that says why the row is not saved whole; its text goes into the row's report too.
+void LogShortfall(JobView& view, SaveRowReport& facts, std::string_view text,
+                  std::uint32_t colour) {
+  LogForPackage(view, facts.package, text, colour);
+  facts.outcomes.push_back(OutcomeText(text));
+}
+
 // Copies the package's images into "<file name>_MediaContent" beside the saved package and
 // tells in the log whether they got there. Only a folder this call made is removed again (when
 // no image needed it); a file, a link or a folder of the user's under that name stays as it is.
-// True unless images were wanted there and did not arrive.
-bool SaveMedia(JobView& view, const std::string& package, const fs::path& fileFolder,
-               const std::string& mediaFolderText) {
+// Failed when images were wanted there and did not arrive.
+MediaResult SaveMedia(JobView& view, SaveRowReport& facts, const fs::path& fileFolder,
+                      const std::string& mediaFolderText) {
+  const std::string& package = facts.package;
   const fs::path mediaFolder = platform::PathFromUtf8(mediaFolderText);
   std::error_code ec;
   const fs::file_type existing = fs::symlink_status(mediaFolder, ec).type();
@@ -41,22 +50,22 @@ bool SaveMedia(JobView& view, const std::string& package, const fs::path& fileFo
     made = fs::create_directory(mediaFolder, ec) && !ec;
   }
   if (!made && existing != fs::file_type::directory) {
-    LogForPackage(view, package, kLogMediaFailed, kLogRed);
-    return false;
+    LogShortfall(view, facts, kLogMediaFailed, kLogRed);
+    return MediaResult::kFailed;
   }
   const MediaCount count = CopyMediaFiles(fileFolder, mediaFolder);
   // fs::remove takes a folder only when it is empty.
   if (made && count.copied == 0) fs::remove(mediaFolder, ec);
   if (count.found == 0) {
     LogForPackage(view, package, kLogNoMedia);
-    return true;
+    return MediaResult::kNone;
   }
   if (count.copied < count.found) {
-    LogForPackage(view, package, kLogMediaFailed, kLogRed);
-    return false;
+    LogShortfall(view, facts, kLogMediaFailed, kLogRed);
+    return MediaResult::kFailed;
   }
   LogForPackage(view, package, kLogMediaDone);
-  return true;
+  return MediaResult::kCopied;
 }
 
 // What became of one row, and why when it was not saved.
@@ -65,55 +74,68 @@ struct RowSave {
   std::string reason;
 };
 
-RowSave SaveRepairedRow(const JobThreadParam& param, int row, const std::string& package,
+RowSave SaveRepairedRow(const JobThreadParam& param, int row, SaveRowReport& facts,
                         const std::string& destination) {
   JobView& view = *param.pView;
+  const std::string& package = facts.package;
   LogForPackage(view, package, kLogSaveStarts);
   const std::string fileName(platform::FileNamePart(package));
-  const fs::path target = platform::PathFromUtf8(destination + "ZARVEL_" + fileName);
+  facts.attempted = true;
+  facts.target = destination + "ZARVEL_" + fileName;
+  const fs::path target = platform::PathFromUtf8(facts.target);
   // Without a working folder the file folder would be a relative path: nothing to save then.
   const fs::path fileFolder =
       param.workingFolder.empty() ? fs::path() : FileFolderFor(param.workingFolder, package, row);
   // A folder that is gone or a package the packer could not complete is a failure, never a
   // saved file; an older saved package of the same name then stays as it was.
-  const SaveResult saved = fileFolder.empty() ? SaveResult{.outcome = SaveOutcome::kNoFileFolder}
-                                              : SavePackage(fileFolder, target);
+  facts.save = fileFolder.empty() ? SaveResult{.outcome = SaveOutcome::kNoFileFolder}
+                                  : SavePackage(fileFolder, target);
+  const SaveResult& saved = *facts.save;
   if (!IsSaved(saved.outcome)) {
     std::string reason = SaveFailureReason(saved);
-    LogForPackage(view, package,
-                  std::string(kLogSaveReasonHead) + reason + std::string(kLogSaveReasonTail),
-                  kLogRed);
-    LogForPackage(view, package, kLogSaveFailed, kLogRed);
+    LogShortfall(view, facts,
+                 std::string(kLogSaveReasonHead) + reason + std::string(kLogSaveReasonTail),
+                 kLogRed);
+    LogShortfall(view, facts, kLogSaveFailed, kLogRed);
     return {RowResult::kFailed, std::move(reason)};
   }
   for (const std::string& part : saved.leftOut) {
-    LogForPackage(view, package, " part " + part + std::string(kLogPartLeftOut), kLogRed);
+    LogShortfall(view, facts, " part " + part + std::string(kLogPartLeftOut), kLogRed);
   }
   // The saved file is read back as a word processor would; what fails there is never whole.
-  const auto check = CheckSavedPackage(target);
+  facts.selfCheck = CheckSavedPackage(target);
+  const SelfCheckResult& check = *facts.selfCheck;
   if (!check.passed) {
-    LogForPackage(
-        view, package,
+    LogShortfall(
+        view, facts,
         std::string(kLogSelfCheckFailedHead) + check.reason + std::string(kLogSaveReasonTail),
         kLogRed);
   }
   bool whole = saved.outcome == SaveOutcome::kSaved && check.passed;
   if (view.ExtractMediaChecked()) {
     // Images asked for and missing leave the row short of what the user wanted.
-    whole = SaveMedia(view, package, fileFolder, destination + fileName + "_MediaContent") && whole;
+    facts.media = SaveMedia(view, facts, fileFolder, destination + fileName + "_MediaContent");
+    whole = facts.media != MediaResult::kFailed && whole;
   }
   LogForPackage(view, package, kLogSaveDone, kLogGreen);
   return {whole ? RowResult::kWhole : RowResult::kIncomplete, {}};
 }
 
+// The row's report and result, in that order.
+void FinishRow(JobView& view, int row, SaveRowReport& facts, RowResult result) {
+  facts.result = result;
+  view.SaveReported(row, facts);
+  view.RowFinished(JobKind::kSave, row, result);
+}
+
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount, SaveTally& tally) {
   for (int row = firstRow; row < rowCount; ++row) {
-    const std::string package = view.RowText(row);
-    LogForPackage(view, package, kLogSaveStopped);
-    LogForPackage(view, package, kLogNotSaved, kLogRed);
+    SaveRowReport facts{.package = view.RowText(row)};
+    LogShortfall(view, facts, kLogSaveStopped, kLogBlack);
+    LogShortfall(view, facts, kLogNotSaved, kLogRed);
     view.AppendLog(kLogStarLine, kLogBlack);
     view.SetRowData(row, kRowNotRepaired);
-    view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
+    FinishRow(view, row, facts, RowResult::kFailed);
     tally.Count(RowResult::kFailed, kReasonStopped);
   }
 }
@@ -165,8 +187,11 @@ int SaveWorker(const JobThreadParam* param) {
   if (!IsExistingFolder(shown)) {
     view.MessageBox(kMsgInvalidDestination, kAppCaption, kMbIconInformation);
     // Nothing is saved: callers that decide from the rows' results must not count them saved.
-    for (int row = 0; row < view.RowCount(); ++row)
-      view.RowFinished(JobKind::kSave, row, RowResult::kFailed);
+    for (int row = 0; row < view.RowCount(); ++row) {
+      SaveRowReport facts{.package = view.RowText(row)};
+      facts.outcomes.emplace_back(kMsgInvalidDestination);
+      FinishRow(view, row, facts, RowResult::kFailed);
+    }
     return 0;
   }
   StartSaveJob(*param);
@@ -179,19 +204,19 @@ int SaveWorker(const JobThreadParam* param) {
 
   SaveTally tally;
   for (int row = 0; row < rowCount; ++row) {
-    const std::string package = view.RowText(row);
+    SaveRowReport facts{.package = view.RowText(row)};
     RowSave saved{RowResult::kFailed, std::string(kReasonNotRepaired)};
     if (view.RowData(row) == kRowRepaired) {
       if (param->pJobRunning->load() == 0) {
         MarkStoppedRows(view, row, rowCount, tally);
         break;
       }
-      saved = SaveRepairedRow(*param, row, package, destination);
+      saved = SaveRepairedRow(*param, row, facts, destination);
     } else {
-      LogForPackage(view, package, kLogCannotSave, kLogRed);
+      LogShortfall(view, facts, kLogCannotSave, kLogRed);
     }
     view.AppendLog(kLogStarLine, kLogBlack);
-    view.RowFinished(JobKind::kSave, row, saved.result);
+    FinishRow(view, row, facts, saved.result);
     tally.Count(saved.result, saved.reason);
     view.SetProgressPos(ProgressBar::kTotal, row + 1);
   }

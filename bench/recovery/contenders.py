@@ -13,6 +13,8 @@ import subprocess
 import time
 import zipfile
 
+import report_check
+
 ANSI = re.compile(r"\x1b\[[0-9;]*m")
 # The log's verdicts on parts that are not whole, after "<package path> part <part name>".
 PART_VERDICTS = {
@@ -32,11 +34,20 @@ class Outcome:
     exit_code: int = None
     seconds: float = 0.0
     log: str = ""
+    # With --check-report: what is wrong with the program's report (empty when it agrees with
+    # the log, the exit status and the saved package); None when no report was asked for.
+    report_problems: list = None
 
 
 def _run(command, timeout, env=None, cwd=None):
     """(exit code or None on timeout, combined output, seconds). The program runs in a
     session of its own, so that on a timeout it and anything it started end together."""
+    code, output, seconds = _run_bytes(command, timeout, env, cwd)
+    return code, output.decode("utf-8", "replace"), seconds
+
+
+def _run_bytes(command, timeout, env=None, cwd=None):
+    """_run with the output as the program wrote it."""
     start = time.monotonic()
     process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                stdin=subprocess.DEVNULL, env=env, cwd=cwd,
@@ -48,7 +59,7 @@ def _run(command, timeout, env=None, cwd=None):
         os.killpg(process.pid, signal.SIGKILL)
         output, _ = process.communicate()
         code = None
-    return code, output.decode("utf-8", "replace"), time.monotonic() - start
+    return code, output, time.monotonic() - start
 
 
 def parse_part_verdicts(log, package_path):
@@ -71,16 +82,21 @@ def parse_part_verdicts(log, package_path):
 class DotmRepair:
     name = "dotm-repair"
 
-    def __init__(self, binary, timeout, temp_folder):
+    def __init__(self, binary, timeout, temp_folder, check_report=False):
         self.binary = str(binary)
         self.timeout = timeout
         self.env = dict(os.environ, TMPDIR=str(temp_folder))
         self.env.pop("DOTM_REPAIR_TIMINGS", None)
+        self.check_report = check_report
 
     def repair(self, case_path, out_folder):
         out_folder.mkdir(parents=True, exist_ok=True)
-        code, log, seconds = _run([self.binary, "-o", str(out_folder), str(case_path)],
-                                  self.timeout, self.env)
+        report = out_folder / "report.json"
+        command = [self.binary, "-o", str(out_folder), str(case_path)]
+        if self.check_report:
+            command[1:1] = ["--report", str(report)]
+        code, log_bytes, seconds = _run_bytes(command, self.timeout, self.env)
+        log = log_bytes.decode("utf-8", "replace")
         outcome = Outcome("saved", exit_code=code, seconds=seconds, log=log)
         if code is None:
             outcome.status = "timeout"
@@ -93,6 +109,9 @@ class DotmRepair:
         elif outcome.status == "saved":
             outcome.status = "no output"
         outcome.marks = parse_part_verdicts(log, str(case_path))
+        if self.check_report and code is not None and code >= 0:
+            outcome.report_problems = report_check.check(report, log_bytes, str(case_path), code,
+                                                         outcome.package)
         return outcome
 
 

@@ -158,6 +158,31 @@ class Panel:
         return "; ".join(member.TARGET for member in self.members)
 
 
+class ReportJudge:
+    """dotm-repair's --report (with --check-report): one valid UTF-8 JSON document per file,
+    whose part fates agree with the log's red lines, whose exit status is the program's and
+    whose whole parts are in the saved package with the CRC-32 it computed
+    (report_check.check). Contenders that write no report are not counted."""
+
+    name = "report"
+    TARGET = "every report valid and agreeing with the log"
+    COLUMNS = [
+        ("reports ok", lambda s: f"{s['reports'] - s['report_bad']}/{s['reports']}"),
+    ]
+    KEYS = ("reports", "report_bad")
+
+    def judge(self, source, survived, outcome):
+        problems = outcome.report_problems
+        checked = problems is not None or outcome.status in ("timeout", "crashed")
+        bad = bool(problems) or (checked and problems is None)
+        return ({"reports": int(checked), "report_bad": int(bad)},
+                {"report_problems": problems or ([outcome.status] if bad else [])})
+
+    @staticmethod
+    def verdict(sums_by_kind, total):
+        return total["report_bad"] == 0, f"{total['report_bad']} reports wrong or missing"
+
+
 class OpensJudge:
     """Opens every repaired package in LibreOffice (headless, one private user profile for the
     run) and compares its text with the intact package's: a file counts as opened when at least

@@ -69,4 +69,33 @@ TEST(SelfCheck, EachFaultIsNamed) {
   }
 }
 
+// Past the first fault the reading goes on: every part that fails is named, the first first.
+TEST(SelfCheck, EveryFaultOfASoundStructureIsListed) {
+  testkit::TempFolder folder{"engine-test-"};
+  PackageBuilder builder;
+  builder.AddDeflated("[Content_Types].xml", kTypes)
+      .AddDeflated("_rels/.rels",
+                   "<Relationships xmlns=\"x\"><Relationship Id=\"a\" Type=\"t\" "
+                   "Target=\"gone.xml\"/><Relationship Id=\"b\" Type=\"t\" "
+                   "Target=\"word/document.xml\"/></Relationships>")
+      .AddDeflated("word/document.xml", "<w:document>")
+      .AddDeflated("word/picture.png", "png");
+  const auto path = folder.Path() / "saved.dotm";
+  testsupport::WriteFileBytes(path, builder.Build());
+  const auto result = engine::CheckSavedPackage(path);
+  EXPECT_FALSE(result.passed);
+  EXPECT_EQ(result.reason, "_rels/.rels points at missing gone.xml");
+  EXPECT_EQ(result.failures, (std::vector<std::string>{"_rels/.rels points at missing gone.xml",
+                                                       "word/document.xml does not parse",
+                                                       "no content type for word/picture.png"}));
+
+  // A fault of the structure ends the reading: it is the only one.
+  Bytes bytes = builder.Build();
+  bytes.resize(bytes.size() - 30);
+  testsupport::WriteFileBytes(path, bytes);
+  const auto broken = engine::CheckSavedPackage(path);
+  EXPECT_FALSE(broken.passed);
+  EXPECT_EQ(broken.failures, std::vector<std::string>{broken.reason});
+}
+
 }  // namespace

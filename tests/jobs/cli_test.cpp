@@ -147,7 +147,8 @@ TEST_F(CliProgramTest, UsageErrorsExitWithTwo) {
 TEST_F(CliProgramTest, HelpAndVersion) {
   auto result = Run("--help");
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out.rfind("Usage: dotm-repair [--media] [-o DIR] FILE...\n", 0), 0u);
+  EXPECT_EQ(result.out.rfind("Usage: dotm-repair [--media] [-o DIR] [--report FILE] FILE...\n", 0),
+            0u);
   EXPECT_NE(result.out.find("  3  every file was saved, but some parts are cut short, damaged"),
             std::string::npos);
   result = Run("--version");
