@@ -13,6 +13,7 @@
 #include "platform/process.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
+#include "zip/deflate_threads.h"
 
 namespace cli {
 namespace fs = std::filesystem;
@@ -102,8 +103,12 @@ int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
                                ("DtmTmp-cli-" + std::to_string(platform::ProcessId())));
   std::atomic<int> running{0};
   ConsoleView view(options.files, options.outputFolder, options.extractMedia, streams);
-  const engine::JobThreadParam param{
-      .pView = &view, .pJobRunning = &running, .workingFolder = working.Path()};
+  // As many files at once as there are deflate threads: a single file still deflates on all of
+  // them, several share them; the log is the same as one file after the other.
+  const engine::JobThreadParam param{.pView = &view,
+                                     .pJobRunning = &running,
+                                     .workingFolder = working.Path(),
+                                     .rowsAtOnce = zip::DeflateThreadCount()};
   InterruptStopsJob interrupt(&running);
 
   const auto repairStart = std::chrono::steady_clock::now();

@@ -193,6 +193,30 @@ bool XmlParses(std::string_view text) {
   return parser && ParseAll(parser.get(), text);
 }
 
+void XmlPieceCheck::ParserDeleter::operator()(XML_ParserStruct* parser) const {
+  XML_ParserFree(parser);
+}
+
+XmlPieceCheck::XmlPieceCheck() : parser_(XML_ParserCreate(nullptr)) {
+  failed_ = parser_ == nullptr;
+}
+
+XmlPieceCheck::~XmlPieceCheck() = default;
+
+void XmlPieceCheck::Feed(std::string_view piece) {
+  while (!failed_ && !piece.empty()) {
+    const std::size_t count = std::min<std::size_t>(piece.size(), INT_MAX);
+    failed_ =
+        XML_Parse(parser_.get(), piece.data(), static_cast<int>(count), XML_FALSE) != XML_STATUS_OK;
+    piece.remove_prefix(count);
+  }
+}
+
+bool XmlPieceCheck::Finish() {
+  if (!failed_) failed_ = XML_Parse(parser_.get(), "", 0, XML_TRUE) != XML_STATUS_OK;
+  return !failed_;
+}
+
 std::optional<std::vector<XmlElement>> ParseXmlElements(std::string_view text) {
   const auto parser = MakeParser();
   if (!parser) return std::nullopt;
