@@ -233,9 +233,15 @@ int SaveWorker(const JobThreadParam* param) {
   view.SetProgressRange(ProgressBar::kTotal, rowCount);
   view.SetProgressPos(ProgressBar::kTotal, 0);
 
-  const unsigned lanesUsed = std::min(param->rowsAtOnce, RepairedRowCount(view, rowCount));
+  // The deflate threads are shared among the rows saved at once, so that together they keep
+  // about as many threads busy as one row alone would.
+  const bool severalAtOnce = param->rowsAtOnce > 1;
+  const unsigned lanesUsed =
+      severalAtOnce ? std::min(param->rowsAtOnce, RepairedRowCount(view, rowCount)) : 1;
   const unsigned deflateThreads = std::max(1u, zip::DeflateThreadCount() / std::max(1u, lanesUsed));
-  const auto clashes = EarlierClashingRows(view, rowCount);
+  const auto clashes = severalAtOnce
+                           ? EarlierClashingRows(view, rowCount)
+                           : std::vector<std::vector<int>>(static_cast<std::size_t>(rowCount));
   std::vector<RowSave> results(static_cast<std::size_t>(rowCount));
   RowLanes lanes(view, rowCount);
   const int stoppedAt = lanes.Run(

@@ -228,7 +228,6 @@ std::optional<std::vector<XmlElement>> ParseXmlElements(std::string_view text) {
 }
 
 std::optional<std::string> RepairCutXml(std::string_view text) {
-  if (XmlParses(text)) return std::string(text);
   const auto parser = MakeParser();
   if (!parser) return std::nullopt;
   CutState state;
@@ -237,7 +236,9 @@ std::optional<std::string> RepairCutXml(std::string_view text) {
   XML_SetElementHandler(parser.get(), CutStart, CutEnd);
   XML_SetCharacterDataHandler(parser.get(), CutText);
   XML_SetCdataSectionHandler(parser.get(), CutCdataStart, CutCdataEnd);
-  ParseAll(parser.get(), text);
+  // The parse that finds the cut is the whole check as well: a document that parses through
+  // needs no second parse to be known whole.
+  if (ParseAll(parser.get(), text)) return std::string(text);
   if (!state.rootStarted || state.cut > text.size()) return std::nullopt;
   std::string repaired(text.substr(0, state.cut));
   for (auto it = state.openAtCut.rbegin(); it != state.openAtCut.rend(); ++it) {
