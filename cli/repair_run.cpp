@@ -14,6 +14,7 @@
 #include "platform/process.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
+#include "zip/deflate_threads.h"
 
 namespace cli {
 namespace fs = std::filesystem;
@@ -125,8 +126,12 @@ int RunRepairAndSave(const CliOptions& options, ConsoleStreams streams) {
   std::atomic<int> running{0};
   ReportingConsoleView view(options.files, options.outputFolder, options.extractMedia, streams,
                             report.has_value());
-  const engine::JobThreadParam param{
-      .pView = &view, .pJobRunning = &running, .workingFolder = working.Path()};
+  // As many files at once as there are deflate threads: a single file still deflates on all of
+  // them, several share them; the log is the same as one file after the other.
+  const engine::JobThreadParam param{.pView = &view,
+                                     .pJobRunning = &running,
+                                     .workingFolder = working.Path(),
+                                     .rowsAtOnce = zip::DeflateThreadCount()};
   InterruptStopsJob interrupt(&running);
   const int status = RunJobs(param, view, streams.err);
   if (!report) return status;

@@ -15,6 +15,9 @@ struct JobThreadParam {
   std::atomic<int>* pJobRunning = nullptr;
   // The working folder that holds one file folder per repaired row (see working_folder.h).
   std::filesystem::path workingFolder;
+  // How many rows a job works on at once (see RowLanes): the view then must take calls from
+  // several threads. The log is the same for any number.
+  unsigned rowsAtOnce = 1;
 };
 
 }  // namespace engine

@@ -8,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
+#include "zip/deflate_threads.h"
 #include "zip/folder_packer.h"
 #include "zip/zip_writer.h"
 
@@ -87,6 +88,11 @@ SaveResult Failure(SaveOutcome outcome, std::string systemError = {}) {
 }  // namespace
 
 SaveResult SavePackage(const fs::path& fileFolder, const fs::path& target) {
+  return SavePackage(fileFolder, target, zip::DeflateThreadCount());
+}
+
+SaveResult SavePackage(const fs::path& fileFolder, const fs::path& target,
+                       unsigned deflateThreads) {
   // A missing file folder would give an empty package that claims to be the repaired file.
   if (!IsRealFolder(fileFolder)) return Failure(SaveOutcome::kNoFileFolder);
   const std::string prefix = "." + platform::Utf8FromPath(target.filename()) + ".";
@@ -100,7 +106,7 @@ SaveResult SavePackage(const fs::path& fileFolder, const fs::path& target) {
 
   // The packer writes into the file exactly as it was created: reopening it by name would
   // follow whatever stands under that name by then.
-  zip::FolderPacker packer;
+  zip::FolderPacker packer(deflateThreads);
   const std::uint32_t packed =
       packer.PackFolder(fileFolder, std::move(created->file), temporary.Path());
   if (packed != zip::kZipOk) {

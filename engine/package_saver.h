@@ -15,5 +15,9 @@ namespace engine {
 // result says why, with the system's text where a system call failed.
 SaveResult SavePackage(const std::filesystem::path& fileFolder,
                        const std::filesystem::path& target);
+// The same with deflateThreads worker threads instead of zip::DeflateThreadCount(); the package
+// is byte for byte the same.
+SaveResult SavePackage(const std::filesystem::path& fileFolder, const std::filesystem::path& target,
+                       unsigned deflateThreads);
 
 }  // namespace engine

@@ -2,11 +2,13 @@
 
 #include <zlib.h>
 
-#include <climits>
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "engine/content_types_builder.h"
@@ -14,7 +16,6 @@
 #include "engine/relationships_repair.h"
 #include "engine/xml_repair.h"
 #include "platform/file.h"
-#include "platform/text.h"
 
 namespace engine {
 namespace {
@@ -22,11 +23,18 @@ namespace {
 constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::uint32_t kCentralSignature = 0x02014b50;
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kLongestComment = 65535;
+constexpr std::size_t kLocalHeaderSize = 30;
+constexpr std::size_t kCentralHeaderSize = 46;
+// The package is read and inflated in pieces of this size, so that memory stays the same
+// however large its parts are.
+constexpr std::size_t kPiece = 64 * 1024;
 
-// Bounds-checked little-endian reads over the saved bytes.
+// Bounds-checked little-endian reads over bytes read from the package.
 class Cursor {
  public:
-  explicit Cursor(const std::string& bytes) : bytes_(bytes) {}
+  explicit Cursor(std::string_view bytes) : bytes_(bytes) {}
   bool Has(std::size_t at, std::size_t count) const {
     return at <= bytes_.size() && count <= bytes_.size() - at;
   }
@@ -35,9 +43,12 @@ class Cursor {
            (static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes_[at + 1])) << 8);
   }
   std::uint32_t U32(std::size_t at) const { return U16(at) | (U16(at + 2) << 16); }
+  std::string_view Bytes(std::size_t at, std::size_t count) const {
+    return bytes_.substr(at, count);
+  }
 
  private:
-  const std::string& bytes_;
+  std::string_view bytes_;
 };
 
 SelfCheckResult Fail(std::string reason) {
@@ -58,85 +69,239 @@ class Failures {
   std::vector<std::string> failures_;
 };
 
-std::optional<std::string> Inflate(std::string_view data, std::size_t size) {
-  if (data.size() > UINT_MAX || size > UINT_MAX) return std::nullopt;
-  std::string out(size, '\0');
-  z_stream stream{};
-  if (inflateInit2(&stream, -15) != Z_OK) return std::nullopt;
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  stream.avail_in = static_cast<uInt>(data.size());
-  char spare = 0;
-  stream.next_out = reinterpret_cast<Bytef*>(size > 0 ? out.data() : &spare);
-  stream.avail_out = static_cast<uInt>(size > 0 ? size : 1);
-  const int result = inflate(&stream, Z_FINISH);
-  const bool whole =
-      result == Z_STREAM_END && stream.total_out == size && stream.total_in == data.size();
-  inflateEnd(&stream);
-  if (!whole) return std::nullopt;
-  return out;
-}
+// The saved package, read at given offsets.
+class PackageFile {
+ public:
+  bool Open(const std::filesystem::path& path) {
+    if (!file_.Open(path, platform::File::Mode::kRead)) return false;
+    const std::int64_t size = file_.Size();
+    if (size < 0) return false;
+    size_ = static_cast<std::uint64_t>(size);
+    return true;
+  }
+  std::uint64_t Size() const { return size_; }
+  bool Has(std::uint64_t at, std::uint64_t count) const {
+    return at <= size_ && count <= size_ - at;
+  }
+  // Exactly count bytes from at; nothing when they are not all there.
+  std::optional<std::string> ReadAt(std::uint64_t at, std::size_t count) {
+    std::string bytes(count, '\0');
+    if (!Has(at, count) || !file_.Seek(at) || !ReadExactly(bytes)) return std::nullopt;
+    return bytes;
+  }
+  bool Seek(std::uint64_t at) { return file_.Seek(at); }
+  bool ReadExactly(std::span<char> out) {
+    const auto read = file_.Read(std::as_writable_bytes(out));
+    return read >= 0 && static_cast<std::size_t>(read) == out.size();
+  }
 
-struct Entry {
-  std::string name;
-  std::string content;
+ private:
+  platform::File file_;
+  std::uint64_t size_ = 0;
 };
 
-// Reads every entry through the central directory and checks it against its local header.
-SelfCheckResult ReadEntries(const std::string& bytes, std::vector<Entry>& entries) {
-  const Cursor in(bytes);
-  if (bytes.size() < 22) return Fail("no end record");
-  std::size_t end = bytes.size() - 22;
-  while (in.U32(end) != kEndSignature) {
-    if (end == 0 || bytes.size() - end > 22 + 65535) return Fail("no end record");
-    --end;
+// What the sense checks need of an entry once its bytes have gone by.
+struct EntryFacts {
+  std::string name;
+  bool xmlParses = false;  // for parts named *.xml or *.rels
+  std::string content;     // kept only for the relationships parts
+};
+
+bool IsContentTypesName(std::string_view name) {
+  return name == "[Content_Types].xml";
+}
+
+// Takes an entry's content piece by piece: CRC, size, and the XML parse where it is XML.
+class ContentSink {
+ public:
+  ContentSink(const std::string& name, std::string* kept) : kept_(kept) {
+    const std::string extension = PartExtension(name);
+    if (!name.ends_with('/') && !IsContentTypesName(name) &&
+        (extension == "xml" || extension == "rels")) {
+      xml_.emplace();
+    }
   }
-  const std::size_t count = in.U16(end + 10);
-  const std::size_t directorySize = in.U32(end + 12);
-  std::size_t at = in.U32(end + 16);
-  if (at + directorySize != end) return Fail("central directory does not end at the end record");
-  for (std::size_t i = 0; i < count; ++i) {
-    if (!in.Has(at, 46) || in.U32(at) != kCentralSignature) return Fail("central directory entry");
-    const std::uint32_t method = in.U16(at + 10);
-    const std::uint32_t crc = in.U32(at + 16);
-    const std::size_t compressed = in.U32(at + 20);
-    const std::size_t size = in.U32(at + 24);
-    const std::size_t nameLength = in.U16(at + 28);
-    const std::size_t skip = nameLength + in.U16(at + 30) + in.U16(at + 32);
-    const std::size_t local = in.U32(at + 42);
-    if (!in.Has(at + 46, skip)) return Fail("central directory entry");
-    Entry entry{bytes.substr(at + 46, nameLength), {}};
-    at += 46 + skip;
-    if (!in.Has(local, 30) || in.U32(local) != kLocalSignature) {
+  void Take(std::string_view piece) {
+    crc_ =
+        crc32(crc_, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size()));
+    size_ += piece.size();
+    if (xml_) xml_->Feed(piece);
+    if (kept_ != nullptr) kept_->append(piece);
+  }
+  std::uint32_t Crc() const { return static_cast<std::uint32_t>(crc_); }
+  std::uint64_t Size() const { return size_; }
+  bool XmlParses() { return xml_ && xml_->Finish(); }
+
+ private:
+  uLong crc_ = crc32(0, nullptr, 0);
+  std::uint64_t size_ = 0;
+  std::optional<XmlPieceCheck> xml_;
+  std::string* kept_;
+};
+
+struct ZStream {
+  z_stream stream{};
+  bool ready = inflateInit2(&stream, -15) == Z_OK;
+  ZStream() = default;
+  ~ZStream() {
+    if (ready) inflateEnd(&stream);
+  }
+  ZStream(const ZStream&) = delete;
+  ZStream& operator=(const ZStream&) = delete;
+};
+
+// The stored data, piece by piece.
+bool CopyStored(PackageFile& file, std::uint64_t compressed, ContentSink& sink) {
+  std::vector<char> piece(kPiece);
+  for (std::uint64_t left = compressed; left > 0;) {
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kPiece));
+    if (!file.ReadExactly(std::span(piece).first(count))) return false;
+    sink.Take(std::string_view(piece.data(), count));
+    left -= count;
+  }
+  return true;
+}
+
+// The deflated data inflated piece by piece: whole only when the stream ends exactly at the
+// last compressed byte having given exactly size bytes.
+bool InflateData(PackageFile& file, std::uint64_t compressed, std::uint64_t size,
+                 ContentSink& sink) {
+  ZStream z;
+  if (!z.ready) return false;
+  std::vector<char> in(kPiece), out(kPiece);
+  std::uint64_t left = compressed;
+  int result = Z_OK;
+  while (result != Z_STREAM_END) {
+    if (z.stream.avail_in == 0) {
+      if (left == 0) return false;  // the data ended before the stream did
+      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kPiece));
+      if (!file.ReadExactly(std::span(in).first(count))) return false;
+      left -= count;
+      z.stream.next_in = reinterpret_cast<Bytef*>(in.data());
+      z.stream.avail_in = static_cast<uInt>(count);
+    }
+    z.stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.stream.avail_out = static_cast<uInt>(out.size());
+    result = inflate(&z.stream, Z_NO_FLUSH);
+    if (result != Z_OK && result != Z_STREAM_END) return false;
+    sink.Take(std::string_view(out.data(), out.size() - z.stream.avail_out));
+    if (sink.Size() > size) return false;
+  }
+  return left == 0 && z.stream.avail_in == 0 && sink.Size() == size;
+}
+
+// Where the end record starts in the package, when it has one.
+std::optional<std::uint64_t> FindEndRecord(PackageFile& file) {
+  if (file.Size() < kEndRecordSize) return std::nullopt;
+  const std::size_t tailSize = static_cast<std::size_t>(
+      std::min<std::uint64_t>(file.Size(), kEndRecordSize + kLongestComment));
+  const std::uint64_t tailAt = file.Size() - tailSize;
+  const auto tail = file.ReadAt(tailAt, tailSize);
+  if (!tail) return std::nullopt;
+  const Cursor in(*tail);
+  for (std::size_t end = tailSize - kEndRecordSize;; --end) {
+    if (in.U32(end) == kEndSignature) return tailAt + end;
+    if (end == 0) return std::nullopt;
+  }
+}
+
+struct EndRecord {
+  std::uint64_t at = 0;
+  std::size_t count = 0;
+  std::uint64_t directoryAt = 0;
+  std::size_t directorySize = 0;
+};
+
+// Reads every entry through the central directory, checks it against its local header and
+// takes its content piece by piece.
+class EntryReader {
+ public:
+  explicit EntryReader(PackageFile& file) : file_(file) {}
+
+  SelfCheckResult ReadAll(std::vector<EntryFacts>& entries, std::optional<std::string>& types) {
+    const auto endAt = FindEndRecord(file_);
+    if (!endAt) return Fail("no end record");
+    const auto record = file_.ReadAt(*endAt, kEndRecordSize);
+    if (!record) return Fail("no end record");
+    const Cursor end(*record);
+    const EndRecord facts{.at = *endAt,
+                          .count = end.U16(10),
+                          .directoryAt = end.U32(16),
+                          .directorySize = end.U32(12)};
+    if (facts.directoryAt + facts.directorySize != facts.at) {
+      return Fail("central directory does not end at the end record");
+    }
+    const auto directory = file_.ReadAt(facts.directoryAt, facts.directorySize);
+    if (!directory) return Fail("central directory entry");
+    const Cursor in(*directory);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < facts.count; ++i) {
+      if (!in.Has(at, kCentralHeaderSize) || in.U32(at) != kCentralSignature) {
+        return Fail("central directory entry");
+      }
+      const std::size_t nameLength = in.U16(at + 28);
+      const std::size_t skip = nameLength + in.U16(at + 30) + in.U16(at + 32);
+      if (!in.Has(at + kCentralHeaderSize, skip)) return Fail("central directory entry");
+      EntryFacts entry{.name = std::string(in.Bytes(at + kCentralHeaderSize, nameLength))};
+      auto result = ReadEntry(in, at, entry, types);
+      if (!result.passed) return result;
+      entries.push_back(std::move(entry));
+      at += kCentralHeaderSize + skip;
+    }
+    return {true, {}};
+  }
+
+ private:
+  SelfCheckResult ReadEntry(const Cursor& central, std::size_t at, EntryFacts& entry,
+                            std::optional<std::string>& types) {
+    const std::uint32_t method = central.U16(at + 10);
+    const std::uint32_t crc = central.U32(at + 16);
+    const std::uint64_t compressed = central.U32(at + 20);
+    const std::uint64_t size = central.U32(at + 24);
+    const std::uint64_t local = central.U32(at + 42);
+    const auto header = file_.ReadAt(local, kLocalHeaderSize);
+    if (!header || Cursor(*header).U32(0) != kLocalSignature) {
       return Fail("no local header for " + entry.name);
     }
-    const std::size_t localName = in.U16(local + 26);
-    const std::size_t dataAt = local + 30 + localName + in.U16(local + 28);
-    if (in.U16(local + 8) != method || in.U32(local + 14) != crc ||
-        in.U32(local + 18) != compressed || in.U32(local + 22) != size ||
-        !in.Has(local + 30, localName) || bytes.compare(local + 30, localName, entry.name) != 0) {
+    const Cursor in(*header);
+    const std::size_t localName = in.U16(26);
+    const std::uint64_t dataAt = local + kLocalHeaderSize + localName + in.U16(28);
+    const auto name =
+        in.U16(8) == method && in.U32(14) == crc && in.U32(18) == compressed && in.U32(22) == size
+            ? file_.ReadAt(local + kLocalHeaderSize, localName)
+            : std::nullopt;
+    if (!name || *name != entry.name) {
       return Fail("local header disagrees with the central directory for " + entry.name);
     }
-    if (!in.Has(dataAt, compressed)) return Fail("data cut short for " + entry.name);
-    const std::string_view data(bytes.data() + dataAt, compressed);
+    if (!file_.Has(dataAt, compressed)) return Fail("data cut short for " + entry.name);
+    if (!file_.Seek(dataAt)) return Fail("cannot be read back");
+    std::string* kept = nullptr;
+    if (IsContentTypesName(entry.name)) {
+      types.emplace();  // the last of that name counts, as a reader's lookup would find it
+      kept = &*types;
+    } else if (!entry.name.ends_with('/') && PartExtension(entry.name) == "rels") {
+      kept = &entry.content;
+    }
+    ContentSink sink(entry.name, kept);
     if (method == 0 && compressed == size) {
-      entry.content = std::string(data);
+      if (!CopyStored(file_, compressed, sink)) return Fail("data cut short for " + entry.name);
     } else if (method == 8) {
-      auto inflated = Inflate(data, size);
-      if (!inflated) return Fail("data does not inflate for " + entry.name);
-      entry.content = std::move(*inflated);
+      if (!InflateData(file_, compressed, size, sink)) {
+        return Fail("data does not inflate for " + entry.name);
+      }
     } else {
       return Fail("unknown method for " + entry.name);
     }
-    const auto computed = crc32(0, reinterpret_cast<const Bytef*>(entry.content.data()),
-                                static_cast<uInt>(entry.content.size()));
-    if (computed != crc) return Fail("CRC mismatch for " + entry.name);
-    entries.push_back(std::move(entry));
+    if (sink.Crc() != crc) return Fail("CRC mismatch for " + entry.name);
+    entry.xmlParses = sink.XmlParses();
+    return {true, {}};
   }
-  return {true, {}};
-}
+
+  PackageFile& file_;
+};
 
 // Checks one relationships part: it parses as one and each internal target is present.
-void CheckRelationships(const Entry& entry, const std::set<std::string>& parts,
+void CheckRelationships(const EntryFacts& entry, const std::set<std::string>& parts,
                         Failures& failures) {
   const auto relationships = ParseRelationships(entry.content);
   if (!relationships) {
@@ -152,26 +317,24 @@ void CheckRelationships(const Entry& entry, const std::set<std::string>& parts,
   }
 }
 
-SelfCheckResult CheckPackageSense(const std::vector<Entry>& entries) {
+SelfCheckResult CheckPackageSense(const std::vector<EntryFacts>& entries,
+                                  const std::optional<std::string>& contentTypes) {
   std::set<std::string> parts;
-  const std::string* contentTypes = nullptr;
   for (const auto& entry : entries) {
-    if (entry.name.ends_with('/')) continue;
-    parts.insert(entry.name);
-    if (entry.name == "[Content_Types].xml") contentTypes = &entry.content;
+    if (!entry.name.ends_with('/')) parts.insert(entry.name);
   }
   Failures failures;
   std::optional<ContentTypeMap> types;
-  if (contentTypes == nullptr) {
+  if (!contentTypes) {
     failures.Add("no content types");
   } else if (types = ParseContentTypes(*contentTypes); !types) {
     failures.Add("content types do not parse");
   }
   for (const auto& entry : entries) {
-    if (entry.name.ends_with('/') || entry.name == "[Content_Types].xml") continue;
+    if (entry.name.ends_with('/') || IsContentTypesName(entry.name)) continue;
     if (types && !types->Covers(entry.name)) failures.Add("no content type for " + entry.name);
     const std::string extension = PartExtension(entry.name);
-    if ((extension == "xml" || extension == "rels") && !XmlParses(entry.content)) {
+    if ((extension == "xml" || extension == "rels") && !entry.xmlParses) {
       failures.Add(entry.name + " does not parse");
       continue;
     }
@@ -183,12 +346,13 @@ SelfCheckResult CheckPackageSense(const std::vector<Entry>& entries) {
 }  // namespace
 
 SelfCheckResult CheckSavedPackage(const std::filesystem::path& package) {
-  const auto bytes = ReadPart(package.parent_path(), platform::Utf8FromPath(package.filename()));
-  if (!bytes) return Fail("cannot be read back");
-  std::vector<Entry> entries;
-  auto result = ReadEntries(*bytes, entries);
+  PackageFile file;
+  if (!file.Open(package)) return Fail("cannot be read back");
+  std::vector<EntryFacts> entries;
+  std::optional<std::string> contentTypes;
+  auto result = EntryReader(file).ReadAll(entries, contentTypes);
   if (!result.passed) return result;
-  return CheckPackageSense(entries);
+  return CheckPackageSense(entries, contentTypes);
 }
 
 }  // namespace engine

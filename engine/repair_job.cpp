@@ -9,6 +9,7 @@
 #include "engine/part_entry.h"
 #include "engine/part_extraction.h"
 #include "engine/repair_report.h"
+#include "engine/row_lanes.h"
 #include "engine/working_folder.h"
 #include "platform/file.h"
 #include "platform/temp_folder.h"
@@ -196,17 +197,18 @@ int RepairWorker(const JobThreadParam* param) {
   view.SetProgressRange(ProgressBar::kTotal, rowCount);
   view.SetProgressPos(ProgressBar::kTotal, 0);
 
-  ScanList scanList;
-  for (int row = 0; row < rowCount; ++row) {
-    const std::string package = view.RowText(row);
-    scanList.clear();
-    if (param->pJobRunning->load() == 0) {
-      MarkStoppedRows(view, row, rowCount);
-      break;
-    }
-    RepairRow(*param, row, package, scanList);
-    view.SetProgressPos(ProgressBar::kTotal, row + 1);
-  }
+  RowLanes lanes(view, rowCount);
+  const int stoppedAt = lanes.Run(
+      param->rowsAtOnce, *param->pJobRunning, [](int) { return true; },
+      [param](JobView& rowView, int row) {
+        JobThreadParam rowParam = *param;
+        rowParam.pView = &rowView;
+        const std::string package = rowView.RowText(row);
+        ScanList scanList;
+        RepairRow(rowParam, row, package, scanList);
+        rowView.SetProgressPos(ProgressBar::kTotal, row + 1);
+      });
+  if (stoppedAt < rowCount) MarkStoppedRows(view, stoppedAt, rowCount);
   FinishRepairJob(*param, rowCount);
   return 1;
 }

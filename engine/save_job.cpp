@@ -1,16 +1,22 @@
 #include "engine/save_job.h"
 
+#include <algorithm>
+#include <array>
+#include <map>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "engine/job_texts.h"
 #include "engine/media_lookup.h"
 #include "engine/package_saver.h"
 #include "engine/package_self_check.h"
 #include "engine/repair_report.h"
+#include "engine/row_lanes.h"
 #include "engine/save_summary.h"
 #include "engine/working_folder.h"
 #include "platform/text.h"
+#include "zip/deflate_threads.h"
 
 namespace engine {
 namespace fs = std::filesystem;
@@ -75,7 +81,7 @@ struct RowSave {
 };
 
 RowSave SaveRepairedRow(const JobThreadParam& param, int row, SaveRowReport& facts,
-                        const std::string& destination) {
+                        const std::string& destination, unsigned deflateThreads) {
   JobView& view = *param.pView;
   const std::string& package = facts.package;
   LogForPackage(view, package, kLogSaveStarts);
@@ -89,7 +95,7 @@ RowSave SaveRepairedRow(const JobThreadParam& param, int row, SaveRowReport& fac
   // A folder that is gone or a package the packer could not complete is a failure, never a
   // saved file; an older saved package of the same name then stays as it was.
   facts.save = fileFolder.empty() ? SaveResult{.outcome = SaveOutcome::kNoFileFolder}
-                                  : SavePackage(fileFolder, target);
+                                  : SavePackage(fileFolder, target, deflateThreads);
   const SaveResult& saved = *facts.save;
   if (!IsSaved(saved.outcome)) {
     std::string reason = SaveFailureReason(saved);
@@ -126,6 +132,56 @@ void FinishRow(JobView& view, int row, SaveRowReport& facts, RowResult result) {
   facts.result = result;
   view.SaveReported(row, facts);
   view.RowFinished(JobKind::kSave, row, result);
+}
+
+// One row of the save job: saved when repaired, said so when not.
+RowSave SaveListedRow(const JobThreadParam& param, int row, const std::string& destination,
+                      unsigned deflateThreads) {
+  JobView& view = *param.pView;
+  SaveRowReport facts{.package = view.RowText(row)};
+  RowSave saved{RowResult::kFailed, std::string(kReasonNotRepaired)};
+  if (view.RowData(row) == kRowRepaired) {
+    saved = SaveRepairedRow(param, row, facts, destination, deflateThreads);
+  } else {
+    LogShortfall(view, facts, kLogCannotSave, kLogRed);
+  }
+  view.AppendLog(kLogStarLine, kLogBlack);
+  FinishRow(view, row, facts, saved.result);
+  view.SetProgressPos(ProgressBar::kTotal, row + 1);
+  return saved;
+}
+
+unsigned RepairedRowCount(JobView& view, int rowCount) {
+  unsigned count = 0;
+  for (int row = 0; row < rowCount; ++row)
+    count += view.RowData(row) == kRowRepaired ? 1 : 0;
+  return count;
+}
+
+// The names a row writes in the destination, folded to lower case so that systems that do not
+// tell cases apart are covered too.
+std::array<std::string, 2> NamesWritten(std::string_view package) {
+  std::string fileName(platform::FileNamePart(package));
+  std::transform(fileName.begin(), fileName.end(), fileName.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return {"zarvel_" + fileName, fileName + "_mediacontent"};
+}
+
+// For every row, the earlier rows that write a name it writes too (the latest one per name).
+std::vector<std::vector<int>> EarlierClashingRows(JobView& view, int rowCount) {
+  std::vector<std::vector<int>> clashes(static_cast<std::size_t>(rowCount));
+  std::map<std::string, int> lastWriter;
+  for (int row = 0; row < rowCount; ++row) {
+    for (auto& name : NamesWritten(view.RowText(row))) {
+      const auto [it, fresh] = lastWriter.try_emplace(std::move(name), row);
+      if (!fresh) {
+        clashes[static_cast<std::size_t>(row)].push_back(it->second);
+        it->second = row;
+      }
+    }
+  }
+  return clashes;
 }
 
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount, SaveTally& tally) {
@@ -202,24 +258,36 @@ int SaveWorker(const JobThreadParam* param) {
   view.SetProgressRange(ProgressBar::kTotal, rowCount);
   view.SetProgressPos(ProgressBar::kTotal, 0);
 
+  // The deflate threads are shared among the rows saved at once, so that together they keep
+  // about as many threads busy as one row alone would.
+  const bool severalAtOnce = param->rowsAtOnce > 1;
+  const unsigned lanesUsed =
+      severalAtOnce ? std::min(param->rowsAtOnce, RepairedRowCount(view, rowCount)) : 1;
+  const unsigned deflateThreads = std::max(1u, zip::DeflateThreadCount() / std::max(1u, lanesUsed));
+  const auto clashes = severalAtOnce
+                           ? EarlierClashingRows(view, rowCount)
+                           : std::vector<std::vector<int>>(static_cast<std::size_t>(rowCount));
+  std::vector<RowSave> results(static_cast<std::size_t>(rowCount));
+  RowLanes lanes(view, rowCount);
+  const int stoppedAt = lanes.Run(
+      lanesUsed, *param->pJobRunning,
+      [&view](int row) { return view.RowData(row) == kRowRepaired; },
+      [&](JobView& rowView, int row) {
+        JobThreadParam rowParam = *param;
+        rowParam.pView = &rowView;
+        // Rows that write under the same name are saved in the order listed, so the later one
+        // is what stays, as when the rows are saved one after the other.
+        for (const int earlier : clashes[static_cast<std::size_t>(row)])
+          lanes.WaitUntilDone(earlier);
+        results[static_cast<std::size_t>(row)] =
+            SaveListedRow(rowParam, row, destination, deflateThreads);
+      });
   SaveTally tally;
-  for (int row = 0; row < rowCount; ++row) {
-    SaveRowReport facts{.package = view.RowText(row)};
-    RowSave saved{RowResult::kFailed, std::string(kReasonNotRepaired)};
-    if (view.RowData(row) == kRowRepaired) {
-      if (param->pJobRunning->load() == 0) {
-        MarkStoppedRows(view, row, rowCount, tally);
-        break;
-      }
-      saved = SaveRepairedRow(*param, row, facts, destination);
-    } else {
-      LogShortfall(view, facts, kLogCannotSave, kLogRed);
-    }
-    view.AppendLog(kLogStarLine, kLogBlack);
-    FinishRow(view, row, facts, saved.result);
+  for (int row = 0; row < stoppedAt; ++row) {
+    const RowSave& saved = results[static_cast<std::size_t>(row)];
     tally.Count(saved.result, saved.reason);
-    view.SetProgressPos(ProgressBar::kTotal, row + 1);
   }
+  if (stoppedAt < rowCount) MarkStoppedRows(view, stoppedAt, rowCount, tally);
   FinishSaveJob(*param, rowCount, shown, tally);
   return 1;
 }

@@ -193,6 +193,30 @@ bool XmlParses(std::string_view text) {
   return parser && ParseAll(parser.get(), text);
 }
 
+void XmlPieceCheck::ParserDeleter::operator()(XML_ParserStruct* parser) const {
+  XML_ParserFree(parser);
+}
+
+XmlPieceCheck::XmlPieceCheck() : parser_(XML_ParserCreate(nullptr)) {
+  failed_ = parser_ == nullptr;
+}
+
+XmlPieceCheck::~XmlPieceCheck() = default;
+
+void XmlPieceCheck::Feed(std::string_view piece) {
+  while (!failed_ && !piece.empty()) {
+    const std::size_t count = std::min<std::size_t>(piece.size(), INT_MAX);
+    failed_ =
+        XML_Parse(parser_.get(), piece.data(), static_cast<int>(count), XML_FALSE) != XML_STATUS_OK;
+    piece.remove_prefix(count);
+  }
+}
+
+bool XmlPieceCheck::Finish() {
+  if (!failed_) failed_ = XML_Parse(parser_.get(), "", 0, XML_TRUE) != XML_STATUS_OK;
+  return !failed_;
+}
+
 std::optional<std::vector<XmlElement>> ParseXmlElements(std::string_view text) {
   const auto parser = MakeParser();
   if (!parser) return std::nullopt;
@@ -204,7 +228,6 @@ std::optional<std::vector<XmlElement>> ParseXmlElements(std::string_view text) {
 }
 
 std::optional<std::string> RepairCutXml(std::string_view text) {
-  if (XmlParses(text)) return std::string(text);
   const auto parser = MakeParser();
   if (!parser) return std::nullopt;
   CutState state;
@@ -213,7 +236,9 @@ std::optional<std::string> RepairCutXml(std::string_view text) {
   XML_SetElementHandler(parser.get(), CutStart, CutEnd);
   XML_SetCharacterDataHandler(parser.get(), CutText);
   XML_SetCdataSectionHandler(parser.get(), CutCdataStart, CutCdataEnd);
-  ParseAll(parser.get(), text);
+  // The parse that finds the cut is the whole check as well: a document that parses through
+  // needs no second parse to be known whole.
+  if (ParseAll(parser.get(), text)) return std::string(text);
   if (!state.rootStarted || state.cut > text.size()) return std::nullopt;
   std::string repaired(text.substr(0, state.cut));
   for (auto it = state.openAtCut.rbegin(); it != state.openAtCut.rend(); ++it) {

@@ -4,11 +4,14 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+struct XML_ParserStruct;
 
 namespace engine {
 
@@ -25,6 +28,28 @@ struct XmlElement {
 
 // True when text is one well-formed XML document.
 bool XmlParses(std::string_view text);
+
+// XmlParses for a document that arrives in pieces, so that it never needs to be whole in
+// memory: the verdict is the same however the text is cut.
+class XmlPieceCheck {
+ public:
+  XmlPieceCheck();
+  ~XmlPieceCheck();
+  XmlPieceCheck(const XmlPieceCheck&) = delete;
+  XmlPieceCheck& operator=(const XmlPieceCheck&) = delete;
+
+  // Parses the next piece; once a piece failed, the rest is not looked at.
+  void Feed(std::string_view piece);
+  // Ends the document: true when all that was fed is one well-formed XML document.
+  bool Finish();
+
+ private:
+  struct ParserDeleter {
+    void operator()(XML_ParserStruct* parser) const;
+  };
+  std::unique_ptr<XML_ParserStruct, ParserDeleter> parser_;
+  bool failed_ = false;
+};
 
 // Every element of a well-formed document in document order; nothing when it does not parse.
 std::optional<std::vector<XmlElement>> ParseXmlElements(std::string_view text);

@@ -8,6 +8,7 @@
 namespace {
 
 using testsupport::Bytes;
+using testsupport::EntrySpec;
 using testsupport::PackageBuilder;
 
 constexpr const char* kTypes =
@@ -96,6 +97,67 @@ TEST(SelfCheck, EveryFaultOfASoundStructureIsListed) {
   const auto broken = engine::CheckSavedPackage(path);
   EXPECT_FALSE(broken.passed);
   EXPECT_EQ(broken.failures, std::vector<std::string>{broken.reason});
+
+// The package is read in pieces: parts far larger than a piece are judged as a whole, and a
+// fault after the first pieces of a part is still found.
+TEST(SelfCheck, LargePartsAreJudgedWhole) {
+  const Bytes xml = testsupport::XmlLikeBytes(300000, 3);
+  const Bytes deflated = testsupport::RawDeflate(xml);
+  Bytes trailing = deflated;
+  trailing.insert(trailing.end(), {0x01, 0x02, 0x03, 0x04});
+  const Bytes cut(deflated.begin(), deflated.begin() + static_cast<long>(deflated.size() * 3 / 4));
+  Bytes unclosed(xml.begin(), xml.end() - 12);
+  struct Case {
+    const char* label;
+    EntrySpec part;
+    const char* reason;  // nullptr: passes
+  };
+  const Case kCases[] = {
+      {"deflated", {.name = "word/big.xml", .content = xml}, nullptr},
+      {"stored", {.name = "word/big.xml", .content = xml, .method = 0}, nullptr},
+      {"XML cut near its end",
+       {.name = "word/big.xml", .content = unclosed},
+       "word/big.xml does not parse"},
+      {"stored XML cut near its end",
+       {.name = "word/big.xml", .content = unclosed, .method = 0},
+       "word/big.xml does not parse"},
+      {"bytes after the deflate stream",
+       {.name = "word/big.xml", .content = xml, .data = trailing},
+       "data does not inflate for word/big.xml"},
+      {"deflate stream cut",
+       {.name = "word/big.xml", .content = xml, .data = cut},
+       "data does not inflate for word/big.xml"},
+  };
+  testkit::TempFolder folder{"engine-test-"};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.label);
+    PackageBuilder builder;
+    builder.AddDeflated("[Content_Types].xml", kTypes).AddDeflated("_rels/.rels", kRels);
+    builder.AddDeflated("word/document.xml", "<w:document/>").Add(c.part);
+    const auto path = folder.Path() / "saved.dotm";
+    testsupport::WriteFileBytes(path, builder.Build());
+    const auto result = engine::CheckSavedPackage(path);
+    if (c.reason == nullptr) {
+      EXPECT_TRUE(result.passed) << result.reason;
+    } else {
+      EXPECT_FALSE(result.passed);
+      EXPECT_EQ(result.reason, c.reason);
+    }
+  }
+}
+
+// A package cut before its end record, or one that is not there, is never passed.
+TEST(SelfCheck, MissingOrCutPackageFails) {
+  testkit::TempFolder folder{"engine-test-"};
+  EXPECT_EQ(engine::CheckSavedPackage(folder.Path() / "absent.dotm").reason, "cannot be read back");
+  PackageBuilder builder;
+  builder.AddDeflated("[Content_Types].xml", kTypes).AddDeflated("_rels/.rels", kRels);
+  builder.AddDeflated("word/document.xml", "<w:document/>");
+  Bytes bytes = builder.Build();
+  bytes.resize(bytes.size() - 10);
+  const auto path = folder.Path() / "cut.dotm";
+  testsupport::WriteFileBytes(path, bytes);
+  EXPECT_EQ(engine::CheckSavedPackage(path).reason, "no end record");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
@@ -9,6 +10,7 @@
 #include "platform/file.h"
 #include "platform/test_helpers.h"
 #include "tests/jobs/job_test_fixture.h"
+#include "testkit/zip_parse.h"
 
 namespace jobstest {
 namespace {
@@ -241,6 +243,161 @@ TEST_F(CliProgramTest, MissingFileExitsWithOne) {
   EXPECT_NE(result.out.find("Missing.dotm cannot be saved,as it is not Repaired.\n"),
             std::string::npos);
   EXPECT_TRUE(fs::is_regular_file(Root() / "ZARVEL_Good.dotm"));
+}
+
+// The saved package with its file times set to 0 (the DOS time and the extra fields, which hold
+// the extended time stamp): the parts' times are those of the files the repair wrote, so two runs
+// differ there and nowhere else.
+Bytes WithoutFileTimes(Bytes bytes) {
+  std::string error;
+  const auto archive = zip_test::ParseArchive(bytes, &error);
+  EXPECT_TRUE(archive.has_value()) << error;
+  if (!archive) return bytes;
+  const auto zero = [&bytes](std::size_t at, std::size_t count) {
+    std::fill_n(bytes.begin() + static_cast<long>(at), count, 0);
+  };
+  std::size_t central = archive->directoryOffset;
+  for (const auto& entry : archive->entries) {
+    const std::size_t local = entry.localHeaderOffset;
+    zero(local + 10, 4);
+    zero(local + 30 + entry.local.name.size(), entry.local.extra.size());
+    zero(central + 12, 4);
+    zero(central + 46 + entry.name.size(), entry.extra.size());
+    central += 46 + entry.name.size() + entry.extra.size() + entry.commentLength;
+  }
+  return bytes;
+}
+
+// Whatever runs at once, the program says and saves what it says and saves one file after the
+// other.
+class CliSeveralFilesTest : public CliProgramTest {
+ protected:
+  void TearDown() override {
+    platform::UnsetEnvironmentValue("DOTM_REPAIR_THREADS");
+    CliProgramTest::TearDown();
+  }
+  RunResult RunWithThreads(const char* threads, const std::string& arguments) {
+    platform::SetEnvironmentValue("DOTM_REPAIR_THREADS", threads);
+    return Run(arguments);
+  }
+  // Every saved package in Root()/folder, by name, its file times left out.
+  std::map<std::string, Bytes> SavedPackages(const std::string& folder) {
+    std::map<std::string, Bytes> saved;
+    for (const auto& entry : fs::directory_iterator(Root() / folder)) {
+      const std::string name = platform::Utf8FromPath(entry.path().filename());
+      if (name.starts_with("ZARVEL_")) {
+        saved[name] = WithoutFileTimes(testsupport::ReadFileBytes(entry.path()));
+      }
+    }
+    return saved;
+  }
+  // Runs one file at a time into out, then several at once into out again (the first run's
+  // folder moved aside): the logs, messages, statuses and packages must be the same.
+  void ExpectSameAsOneAtATime(const std::string& files, int status) {
+    const auto one = RunWithThreads("1", "--media -o out " + files);
+    EXPECT_EQ(one.status, status) << one.err;
+    const auto oneSaved = SavedPackages("out");
+    fs::rename(Root() / "out", Root() / "out-one");
+    const auto many = RunWithThreads("4", "--media -o out " + files);
+    EXPECT_EQ(many.status, status) << many.err;
+    EXPECT_EQ(many.out, one.out);
+    EXPECT_EQ(many.err, one.err);
+    const auto manySaved = SavedPackages("out");
+    EXPECT_FALSE(manySaved.empty());
+    EXPECT_EQ(manySaved.size(), oneSaved.size());
+    for (const auto& [name, bytes] : oneSaved) {
+      ASSERT_TRUE(manySaved.contains(name)) << name;
+      EXPECT_TRUE(manySaved.at(name) == bytes) << name << " differs from one at a time";
+    }
+    ExpectBlocksInOrder(many.out, files);
+  }
+  // Each file's lines stand together, in the order of the files, in each job's part of the log.
+  static void ExpectBlocksInOrder(const std::string& out, const std::string& files) {
+    std::vector<std::string> paths;
+    for (std::size_t start = 0; start < files.size();) {
+      const std::size_t end = std::min(files.find(' ', start), files.size());
+      paths.push_back(files.substr(start, end - start));
+      start = end + 1;
+    }
+    std::size_t lineStart = 0;
+    int last = -1;
+    while (lineStart < out.size()) {
+      const std::size_t lineEnd = std::min(out.find('\n', lineStart), out.size());
+      const std::string_view line(out.data() + lineStart, lineEnd - lineStart);
+      lineStart = lineEnd + 1;
+      if (line.starts_with("Repairing process completed") ||
+          line.starts_with("Saving processing completed")) {
+        last = -1;  // the save job starts again from the first file
+        continue;
+      }
+      // The longest listed path the line starts with (a path may begin another).
+      int file = -1;
+      for (int i = 0; i < static_cast<int>(paths.size()); ++i) {
+        const std::string& path = paths[static_cast<std::size_t>(i)];
+        if (line.starts_with(path + " ") &&
+            (file < 0 || path.size() > paths[static_cast<std::size_t>(file)].size())) {
+          file = i;
+        }
+      }
+      if (file < 0) continue;
+      EXPECT_GE(file, last) << "a line of an earlier file after a later one's: " << line;
+      last = file;
+    }
+  }
+  // A package of the sample's parts and one large generated part, so that it takes a while.
+  Bytes LargePackage(std::uint32_t seed) {
+    testsupport::PackageBuilder builder;
+    for (const auto& [name, content] : testsupport::SampleTemplateParts()) {
+      builder.Add({.name = name, .content = content});
+    }
+    builder.Add({.name = "word/large.xml", .content = testsupport::XmlLikeBytes(1500000, seed)});
+    return builder.Build();
+  }
+};
+
+TEST_F(CliSeveralFilesTest, LogAndPackagesAreThoseOfOneFileAtATime) {
+  WriteFile("in/Large1.dotm", LargePackage(1));
+  WriteFile("in/Small.dotm", testsupport::SampleTemplatePackage());
+  testsupport::PackageBuilder cut;
+  cut.AddDeflated("word/document.xml", "document");
+  cut.Add({.name = "word/cut.xml", .content = testsupport::XmlLikeBytes(30000, 7)});
+  const Bytes whole = cut.Build(false);
+  WriteFile("in/Cut.dotm", Bytes(whole.begin(), whole.end() - 1000));
+  WriteFile("in/Large2.dotm", LargePackage(2));
+  WriteFile("in/Large3.dotm", LargePackage(3));
+  // All saved, one with a part cut short: 3.
+  ExpectSameAsOneAtATime("in/Large1.dotm in/Small.dotm in/Cut.dotm in/Large2.dotm in/Large3.dotm",
+                         3);
+}
+
+// Two files of one name are saved under one name: the later one listed is what stays, as when
+// they are saved one after the other; a missing file among them is not repaired (status 1).
+TEST_F(CliSeveralFilesTest, FilesOfOneNameEndWithTheLaterOne) {
+  WriteFile("in/a/Same.dotm", LargePackage(4));
+  WriteFile("in/b/Same.dotm", testsupport::SampleTemplatePackage());
+  WriteFile("in/Other.dotm", LargePackage(5));
+  ExpectSameAsOneAtATime("in/a/Same.dotm in/Missing.dotm in/b/Same.dotm in/Other.dotm", 1);
+  EXPECT_EQ(PartNamesOf(Root() / "out" / "ZARVEL_Same.dotm"), SamplePartNames());
+}
+
+// A FIFO among the files is refused at once; the files around it are repaired and saved, and
+// the status says a file was not.
+TEST_F(CliSeveralFilesTest, FifoAmongTheFilesIsRefusedAndTheOthersSaved) {
+  if (!platform::testing::HasPosixFileSystem()) GTEST_SKIP() << "no FIFOs on this system";
+  std::string why;
+  fs::create_directories(Root() / "in");
+  ASSERT_TRUE(platform::testing::CreateFifo(Root() / "in" / "Pipe.dotm", &why)) << why;
+  WriteFile("in/Large1.dotm", LargePackage(6));
+  WriteFile("in/Small.dotm", testsupport::SampleTemplatePackage());
+  ExpectSameAsOneAtATime("in/Large1.dotm in/Pipe.dotm in/Small.dotm", 1);
+  const auto result = RunWithThreads("4", "-o out2 in/Large1.dotm in/Pipe.dotm in/Small.dotm");
+  EXPECT_NE(result.out.find("in/Pipe.dotm extraction of file failed....\n"), std::string::npos);
+  EXPECT_NE(result.out.find("in/Pipe.dotm cannot be saved,as it is not Repaired.\n"),
+            std::string::npos);
+  EXPECT_NE(result.err.find("not a regular file"), std::string::npos) << result.err;
+  EXPECT_TRUE(fs::is_regular_file(Root() / "out2" / "ZARVEL_Large1.dotm"));
+  EXPECT_TRUE(fs::is_regular_file(Root() / "out2" / "ZARVEL_Small.dotm"));
+  EXPECT_FALSE(fs::exists(Root() / "out2" / "ZARVEL_Pipe.dotm"));
 }
 
 }  // namespace
