@@ -1,12 +1,12 @@
 #include "engine/row_lanes.h"
 
-#include "engine/repair_report.h"
-
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <thread>
 #include <utility>
+
+#include "engine/repair_report.h"
 
 namespace engine {
 

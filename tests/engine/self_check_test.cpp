@@ -97,6 +97,7 @@ TEST(SelfCheck, EveryFaultOfASoundStructureIsListed) {
   const auto broken = engine::CheckSavedPackage(path);
   EXPECT_FALSE(broken.passed);
   EXPECT_EQ(broken.failures, std::vector<std::string>{broken.reason});
+}
 
 // The package is read in pieces: parts far larger than a piece are judged as a whole, and a
 // fault after the first pieces of a part is still found.

@@ -6,11 +6,12 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
+#include "platform/environment.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/test_helpers.h"
-#include "tests/jobs/job_test_fixture.h"
 #include "testkit/zip_parse.h"
+#include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "cli/report_json.h"
 #include "platform/test_helpers.h"
-#include "tests/jobs/job_test_fixture.h"
 #include "testkit/json_parse.h"
+#include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
 namespace {
