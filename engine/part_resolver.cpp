@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <vector>
 
 #include "engine/package_scanner.h"
@@ -20,6 +21,75 @@ bool LooksLikeHeader(const LocalHeader& header) {
     if (byte < 0x20 || byte == 0x7F) return false;
   }
   return header.method <= 20 || (header.method >= 93 && header.method <= 99);
+}
+
+// How likely a header's name bytes are a name a writer gave. Control bytes are in no name; bytes
+// that are no UTF-8 are odd but occur (a name written one byte per character, as our own packer
+// does for names read that way); valid UTF-8 without control bytes is what writers give.
+enum class NameLooks { kDestroyed, kOdd, kPlausible };
+
+bool IsUtf8(std::span<const std::uint8_t> name) {
+  std::size_t i = 0;
+  while (i < name.size()) {
+    const std::uint8_t lead = name[i];
+    std::size_t more = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) more = 1;
+    if (lead >= 0xE0 && lead <= 0xEF) more = 2;
+    if (lead >= 0xF0 && lead <= 0xF4) more = 3;
+    if (lead >= 0x80 && (more == 0 || i + more >= name.size())) return false;
+    for (std::size_t k = 1; k <= more; ++k) {
+      if ((name[i + k] & 0xC0) != 0x80) return false;
+    }
+    i += more + 1;
+  }
+  return true;
+}
+
+NameLooks JudgeName(std::span<const std::uint8_t> name) {
+  for (const std::uint8_t byte : name) {
+    if (byte < 0x20 || byte == 0x7F) return NameLooks::kDestroyed;
+  }
+  return IsUtf8(name) ? NameLooks::kPlausible : NameLooks::kOdd;
+}
+
+// A 32-bit header field agrees with the directory's value when it states the same, or when it
+// only says "see the descriptor" or "see the zip64 field" (and that field agrees).
+bool FieldAgrees(std::uint32_t field, std::optional<std::uint64_t> zip64, std::uint64_t central,
+                 bool descriptor) {
+  if (field == kZip64Marker) return !zip64 || *zip64 == central;
+  return field == central || (descriptor && field == 0);
+}
+
+// The header and the directory's entry for its offset describe the same data: the header's
+// name bytes alone differ, so the directory's name is the part's.
+bool HeaderAgreesWith(const LocalHeader& header, const CentralEntry& central) {
+  const bool descriptor = header.HasDescriptor();
+  return header.method == central.method && header.name.size() == central.name.size() &&
+         (header.crc == central.crc || (descriptor && header.crc == 0)) &&
+         FieldAgrees(header.compressedSize, header.zip64Compressed, central.compressedSize,
+                     descriptor) &&
+         FieldAgrees(header.uncompressedSize, header.zip64Uncompressed, central.uncompressedSize,
+                     descriptor);
+}
+
+// The name a found part goes under. A header whose name differs from what the intact directory
+// lists at its offset had one of the two names damaged: the one that looks more like a name a
+// writer gives is taken (the directory's only when the rest of the header agrees with the
+// directory; extraction then checks the data against the directory's CRC-32). When nothing tells
+// which is the original, or the only name there is looks destroyed, the data is not given a name
+// that may not be its own: the part is reported as not recovered.
+void SettleName(const LocalHeader& header, const CentralEntry* central, PartEntry& entry) {
+  const NameLooks own = JudgeName(header.name);
+  if (!central || central->name == header.name) {
+    if (own == NameLooks::kDestroyed) entry.status = PartStatus::kLost;
+    return;
+  }
+  const NameLooks listed = JudgeName(central->name);
+  if (listed > own && HeaderAgreesWith(header, *central)) {
+    entry.partPath = PartPathFromNameBytes(central->name);
+  } else if (listed >= own) {
+    entry.status = PartStatus::kLost;
+  }
 }
 
 std::vector<std::uint64_t> StatedSizes(const LocalHeader& header, const CentralEntry* central) {
@@ -257,6 +327,7 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
   const bool supported = header.method == kMethodStored || header.method == kMethodDeflated;
   if (FindEnd(reader, header, central, entry, running)) {
     if (!supported) entry.status = PartStatus::kLost;
+    SettleName(header, central, entry);
     resolution.resume = std::max(resolution.resume, entry.endOffset);
     resolution.part = std::move(entry);
     return resolution;
