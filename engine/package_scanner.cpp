@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/central_directory.h"
@@ -22,14 +24,52 @@ bool IsListedPart(const PartEntry& entry) {
   return !entry.partPath.empty() && entry.partPath.back() != L'\\';
 }
 
+// The byte ranges of the parts the intact directory lists (from just after each listed header's
+// signature to the end of its data, extra field left out so that the range never reaches the
+// next record), for the parts whose next record stands where the directory says: a header
+// inside one is inside a part's data (an embedded package whose own header was destroyed, say).
+// An entry whose successor is not where the directory puts it (bytes inserted or cut) gives no
+// range, since its offsets may be off.
+using PartRanges = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
+
+bool ListedHeaderAt(ScanReader& reader, std::uint64_t offset, const CentralEntry& entry) {
+  const auto header = ReadLocalHeader(reader, offset);
+  return header && header->name == entry.name;
+}
+
+PartRanges ListedPartRanges(ScanReader& reader, const CentralDirectory& directory) {
+  PartRanges ranges;
+  if (!directory.intact) return ranges;
+  for (auto it = directory.entries.begin(); it != directory.entries.end(); ++it) {
+    const auto next = std::next(it);
+    const std::uint64_t successor = next == directory.entries.end() ? directory.start : next->first;
+    const std::uint64_t end =
+        it->first + kLocalHeaderSize + it->second.name.size() + it->second.compressedSize;
+    if (end < it->first || end > successor) continue;
+    if (next != directory.entries.end() && !ListedHeaderAt(reader, successor, next->second)) {
+      continue;
+    }
+    ranges.emplace_back(it->first, end);
+  }
+  return ranges;
+}
+
+bool InsideListedPart(const PartRanges& ranges, std::uint64_t offset) {
+  const auto after = std::upper_bound(ranges.begin(), ranges.end(), std::make_pair(offset, offset));
+  if (after == ranges.begin()) return false;
+  const auto& range = *std::prev(after);
+  return offset > range.first && offset < range.second;
+}
+
 // Handles the local header at offset and returns where the search for the next one goes on.
 std::uint64_t HandleLocalHeader(ScanReader& reader, std::uint64_t offset,
-                                const CentralDirectory& directory, ScanList& scanList,
-                                const std::atomic<int>* running) {
+                                const CentralDirectory& directory, const PartRanges& ranges,
+                                ScanList& scanList, const std::atomic<int>* running) {
   // The package's own directory names every part; headers there are only bytes in names.
   if (directory.intact && offset >= directory.start && offset < directory.end) {
     return directory.end;
   }
+  if (!directory.entries.contains(offset) && InsideListedPart(ranges, offset)) return offset + 1;
   const auto header = ReadLocalHeader(reader, offset);
   // A header cut off by the end of the file holds no data; look on from the next byte.
   if (!header) return offset + 1;
@@ -56,10 +96,12 @@ void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>*
   static constexpr std::array<Signature, 2> kHeaders{kLocalHeaderSignature,
                                                      kCentralHeaderSignature};
   const CentralDirectory directory = ReadCentralDirectory(reader);
+  const PartRanges listed = ListedPartRanges(reader, directory);
   std::uint64_t next = 0;
   while (const auto hit = reader.FindSignature(next, kHeaders, running)) {
-    next = hit->which == 0 ? HandleLocalHeader(reader, hit->offset, directory, scanList, running)
-                           : HandleCentralHeader(reader, hit->offset, directory);
+    next = hit->which == 0
+               ? HandleLocalHeader(reader, hit->offset, directory, listed, scanList, running)
+               : HandleCentralHeader(reader, hit->offset, directory);
   }
 }
 

@@ -23,6 +23,7 @@ enum class SizeEvidence {
   kCrcMatch,    // a stored part: the bytes up to a later signature match its CRC-32
   kStreamEnd,   // a deflated part: where its stream ended when inflated
   kEndOfFile,   // the data reaches the end of the file
+  kEmbedded,    // a stored part holding a whole package: where that package's end record ends
   kUnsized,     // nothing tells where the part ends
 };
 

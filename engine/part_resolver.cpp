@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/package_scanner.h"
+#include "zip/little_endian.h"
 
 namespace engine {
 namespace {
@@ -271,6 +272,86 @@ bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& en
   return true;
 }
 
+constexpr std::uint64_t kEndRecordSize = 22;
+
+bool SignatureAt(ScanReader& reader, std::uint64_t offset, const Signature& wanted) {
+  Signature signature{};
+  return reader.ReadAt(offset, signature) == signature.size() && signature == wanted;
+}
+
+// Where the package whose first local header is at start ends: after the end record (and its
+// comment) whose directory size and offset place the package's start exactly there.
+std::optional<std::uint64_t> EmbeddedEndRecordEnd(ScanReader& reader, std::uint64_t start,
+                                                  const std::atomic<int>* running) {
+  static constexpr std::array<Signature, 1> kEnd{kEndRecordSignature};
+  std::uint64_t from = start;
+  while (const auto hit = reader.FindSignature(from, kEnd, running)) {
+    std::array<std::uint8_t, kEndRecordSize> bytes{};
+    from = hit->offset + 1;
+    if (reader.ReadAt(hit->offset, bytes) != bytes.size()) continue;
+    zip::LittleEndianReader fields(bytes);
+    fields.Skip(12);  // signature, disk numbers, entry counts
+    const std::uint64_t directorySize = fields.Get32();
+    const std::uint64_t directoryOffset = fields.Get32();
+    const std::uint64_t end = hit->offset + kEndRecordSize + fields.Get16();
+    if (directorySize + directoryOffset == hit->offset - start && end <= reader.FileSize()) {
+      return end;
+    }
+  }
+  return std::nullopt;
+}
+
+// True when the records of the package that begins at start follow one another, by the sizes
+// their headers state, up to the end of the file: the file was cut inside that package.
+bool EmbeddedRecordsReachEndOfFile(ScanReader& reader, std::uint64_t start,
+                                   const std::atomic<int>* running) {
+  std::uint64_t at = start;
+  while (at < reader.FileSize()) {
+    if (SignatureAt(reader, at, kCentralHeaderSignature)) {
+      // In its directory: every part's data came before. Cut there unless a header follows.
+      if (const auto end = CentralHeaderEnd(reader, at)) {
+        at = *end;
+        continue;
+      }
+      static constexpr std::array<Signature, 1> kHeader{kLocalHeaderSignature};
+      return !reader.FindSignature(at, kHeader, running);
+    }
+    if (!SignatureAt(reader, at, kLocalHeaderSignature)) {
+      return reader.FileSize() - at < kLocalHeaderSignature.size();
+    }
+    const auto header = ReadLocalHeader(reader, at);
+    if (!header) return true;  // the header itself is cut
+    const std::uint64_t size = header->zip64Compressed.value_or(header->compressedSize);
+    const bool unsized =
+        header->compressedSize == kZip64Marker && !header->zip64Compressed.has_value();
+    if (header->HasDescriptor() || unsized) {
+      return false;  // no size to walk by
+    }
+    if (size >= reader.FileSize() - std::min(reader.FileSize(), header->dataOffset)) return true;
+    at = header->dataOffset + size;
+  }
+  return true;
+}
+
+// A stored part whose data is a whole package (an embedded .xlsx, say) and whose end nothing
+// else tells: its range runs to the end record of that package, or, when the file was cut
+// inside that package, to the end of the file. Either way the headers of the package inside
+// are within the part and never taken for the package's own.
+bool EndByEmbeddedPackage(ScanReader& reader, const LocalHeader& header, PartEntry& entry,
+                          const std::atomic<int>* running) {
+  if (!SignatureAt(reader, header.dataOffset, kLocalHeaderSignature)) return false;
+  if (const auto end = EmbeddedEndRecordEnd(reader, header.dataOffset, running)) {
+    EndAt(reader, entry, *end, SizeEvidence::kEmbedded, header.HasDescriptor());
+    return true;
+  }
+  if (!EmbeddedRecordsReachEndOfFile(reader, header.dataOffset, running)) return false;
+  entry.compressedSize = reader.FileSize() - header.dataOffset;
+  entry.endOffset = reader.FileSize();
+  entry.evidence = SizeEvidence::kEndOfFile;
+  entry.status = PartStatus::kCutShort;
+  return true;
+}
+
 // A stored part whose stated size reaches past the end of the file was cut with it: what is
 // there is kept, and nothing inside it is taken for a header.
 bool EndByEndOfFile(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
@@ -305,6 +386,7 @@ bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* 
     case kMethodStored:
       return EndByStatedCrc(reader, header, central, entry) ||
              EndBySearch(reader, header, entry, running) ||
+             EndByEmbeddedPackage(reader, header, entry, running) ||
              EndByEndOfFile(reader, header, central, entry) ||
              EndByUnconfirmedSize(header, central, entry);
     case kMethodDeflated:

@@ -199,6 +199,87 @@ TEST_F(RecoveryTest, FileCutInsideAnEmbeddedPackage) {
 }
 
 // Zip64 local headers: both sizes 0xFFFFFFFF, the real ones in the extra field.
+// Found by the recovery bench: an embedded package in a stored part whose sizes are only in its
+// descriptor, with the file cut inside the embedded package. Nothing ended the outer part, so its
+// inner parts were taken for the package's own and claimed whole.
+class EmbeddedPackageTest : public RecoveryTest {
+ protected:
+  EmbeddedPackageTest() {
+    PackageBuilder inner;
+    inner.AddDeflated("[Content_Types].xml", "inner types");
+    inner.AddDeflated("xl/workbook.xml", Big('w', 3000));
+    inner.AddStored("docProps/app.xml", "inner properties");
+    embedded_ = inner.Build();
+  }
+
+  // Outer package: document, the embedded package (stored, descriptor), styles.
+  Bytes Outer() {
+    PackageBuilder outer;
+    outer.AddDeflated("word/document.xml", "outer document");
+    outer.Add({.name = "word/embeddings/Sheet.xlsx",
+               .content = embedded_,
+               .method = 0,
+               .descriptor = Descriptor::kSigned});
+    outer.AddDeflated("word/styles.xml", "outer styles");
+    Bytes bytes = outer.Build(false);
+    embeddedData_ =
+        outer.HeaderOffsets()[1] + 30 + std::string("word/embeddings/Sheet.xlsx").size();
+    stylesHeader_ = outer.HeaderOffsets()[2];
+    return bytes;
+  }
+
+  Bytes embedded_;
+  std::size_t embeddedData_ = 0;
+  std::size_t stylesHeader_ = 0;
+};
+
+TEST_F(EmbeddedPackageTest, FileCutInsideItKeepsItsPartsInside) {
+  const Bytes whole = Outer();
+  // Inside the workbook's data, and inside the embedded package's directory.
+  for (const std::size_t into : {std::size_t{120}, embedded_.size() - 30}) {
+    SCOPED_TRACE(into);
+    fs::remove_all(FileFolder());
+    fs::create_directory(FileFolder());
+    const Bytes cut(whole.begin(), whole.begin() + static_cast<long>(embeddedData_ + into));
+    EXPECT_EQ(Recover(cut), (Reported{{L"word\\embeddings\\Sheet.xlsx", PartOutcome::kCutShort}}));
+    const std::map<std::string, std::string> expected{
+        {"word/document.xml", "outer document"},
+        {"word/embeddings/Sheet.xlsx",
+         std::string(embedded_.begin(), embedded_.begin() + static_cast<long>(into))}};
+    EXPECT_EQ(Tree(), expected);
+  }
+}
+
+// Its descriptor destroyed: the part ends with the embedded package's end record, is reported
+// (no CRC-32 is left to check it by), and the parts after it are the package's own again.
+TEST_F(EmbeddedPackageTest, LostDescriptorEndsItAtItsEndRecord) {
+  Bytes bytes = Outer();
+  const std::size_t descriptor = embeddedData_ + embedded_.size();
+  std::fill(bytes.begin() + static_cast<long>(descriptor),
+            bytes.begin() + static_cast<long>(descriptor + 16), 0);
+  EXPECT_EQ(Recover(bytes), (Reported{{L"word\\embeddings\\Sheet.xlsx", PartOutcome::kDamaged}}));
+  const std::map<std::string, std::string> expected{
+      {"word/document.xml", "outer document"},
+      {"word/embeddings/Sheet.xlsx", std::string(embedded_.begin(), embedded_.end())},
+      {"word/styles.xml", "outer styles"}};
+  EXPECT_EQ(Tree(), expected);
+}
+
+// The embedded part's own header destroyed, the central directory intact: headers inside the
+// range the directory gives that part are inside its data, not the package's own.
+TEST_F(EmbeddedPackageTest, DirectoryRangeKeepsInnerHeadersInside) {
+  PackageBuilder outer;
+  outer.AddDeflated("word/document.xml", "outer document");
+  outer.Add({.name = "word/embeddings/Sheet.xlsx", .content = embedded_, .method = 0});
+  outer.AddDeflated("word/styles.xml", "outer styles");
+  Bytes bytes = outer.Build(true);
+  std::fill_n(bytes.begin() + static_cast<long>(outer.HeaderOffsets()[1]), 30, 0);
+  EXPECT_EQ(Recover(bytes), Reported{});
+  const std::map<std::string, std::string> expected{{"word/document.xml", "outer document"},
+                                                    {"word/styles.xml", "outer styles"}};
+  EXPECT_EQ(Tree(), expected);
+}
+
 TEST_F(RecoveryTest, Zip64LocalHeadersGiveTheirSizes) {
   const Bytes xml = testsupport::XmlLikeBytes(40000, 3);
   const Bytes picture = testsupport::NoiseBytes(5000, 4);
