@@ -410,7 +410,18 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
   if (FindEnd(reader, header, central, entry, running)) {
     if (!supported) entry.status = PartStatus::kLost;
     SettleName(header, central, entry);
-    resolution.resume = std::max(resolution.resume, entry.endOffset);
+    // A deflated stream that runs on past where the next record should begin (a cut or damage
+    // inside it) decodes the bytes of the parts after it as its own: its range then hides no
+    // header, and the search goes on inside it. Compressed bytes rarely hold one by chance.
+    // So does a stored part kept at a stated size that nothing confirmed, unless it holds a
+    // package of its own, whose headers must stay inside it.
+    const bool overran = (header.method == kMethodDeflated &&
+                          (entry.evidence == SizeEvidence::kStreamEnd ||
+                           entry.evidence == SizeEvidence::kEndOfFile) &&
+                          !IsRecordBoundary(reader, entry.endOffset)) ||
+                         (entry.evidence == SizeEvidence::kUnsized &&
+                          !SignatureAt(reader, header.dataOffset, kLocalHeaderSignature));
+    if (!overran) resolution.resume = std::max(resolution.resume, entry.endOffset);
     resolution.part = std::move(entry);
     return resolution;
   }
