@@ -61,6 +61,14 @@ bool InsideListedPart(const PartRanges& ranges, std::uint64_t offset) {
   return offset > range.first && offset < range.second;
 }
 
+bool ListedElsewhere(const CentralDirectory& directory, const LocalHeader& header,
+                     const PartEntry& part) {
+  if (!part.crc) return false;
+  return std::any_of(directory.entries.begin(), directory.entries.end(), [&](const auto& item) {
+    return item.second.name == header.name && item.second.crc == *part.crc;
+  });
+}
+
 // Handles the local header at offset and returns where the search for the next one goes on.
 std::uint64_t HandleLocalHeader(ScanReader& reader, std::uint64_t offset,
                                 const CentralDirectory& directory, const PartRanges& ranges,
@@ -69,13 +77,19 @@ std::uint64_t HandleLocalHeader(ScanReader& reader, std::uint64_t offset,
   if (directory.intact && offset >= directory.start && offset < directory.end) {
     return directory.end;
   }
-  if (!directory.entries.contains(offset) && InsideListedPart(ranges, offset)) return offset + 1;
   const auto header = ReadLocalHeader(reader, offset);
   // A header cut off by the end of the file holds no data; look on from the next byte.
   if (!header) return offset + 1;
   const auto listed = directory.entries.find(offset);
   const CentralEntry* central = listed == directory.entries.end() ? nullptr : &listed->second;
+  const bool insidePart = !central && InsideListedPart(ranges, offset);
   auto resolution = ResolvePart(reader, *header, central, running);
+  // Inside another part's data the header is one of an embedded package's, unless it is one of
+  // the package's own moved there (sectors of a fragmented file out of order): then the
+  // directory lists its name with the CRC-32 it has.
+  if (insidePart && !(resolution.part && ListedElsewhere(directory, *header, *resolution.part))) {
+    return offset + 1;
+  }
   if (resolution.part && IsListedPart(*resolution.part)) {
     scanList.push_back(std::move(*resolution.part));
   }

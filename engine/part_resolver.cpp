@@ -254,13 +254,17 @@ bool EndBySearch(ScanReader& reader, const LocalHeader& header, PartEntry& entry
 }
 
 // Inflates the stream once, without keeping its output, to learn where it ends. A stream that
-// breaks off keeps the range it decoded; one that yields nothing is no part.
-bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& entry) {
+// breaks off keeps the range it decoded; one that yields nothing is no part. A stream that ends
+// but whose bytes do not match the CRC-32 found for it decoded bytes that were not its own (a
+// sector out of place): its range is then in doubt.
+bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& entry,
+                    bool& rangeInDoubt) {
   const auto result =
       zip::InflatePart(reader, header.dataOffset, reader.FileSize() - header.dataOffset, {});
   if (result.end == zip::InflateEnd::kStreamEnd) {
     EndAt(reader, entry, header.dataOffset + result.consumed, SizeEvidence::kStreamEnd,
           header.HasDescriptor());
+    rangeInDoubt = entry.crc && *entry.crc != result.crc;
     return true;
   }
   if (result.produced == 0) return false;
@@ -380,7 +384,7 @@ bool EndByUnconfirmedSize(const LocalHeader& header, const CentralEntry* central
 }
 
 bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
-             PartEntry& entry, const std::atomic<int>* running) {
+             PartEntry& entry, const std::atomic<int>* running, bool& rangeInDoubt) {
   if (EndByStatedSize(reader, header, central, entry)) return true;
   switch (header.method) {
     case kMethodStored:
@@ -390,7 +394,8 @@ bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* 
              EndByEndOfFile(reader, header, central, entry) ||
              EndByUnconfirmedSize(header, central, entry);
     case kMethodDeflated:
-      return EndBySearch(reader, header, entry, running) || EndByInflating(reader, header, entry);
+      return EndBySearch(reader, header, entry, running) ||
+             EndByInflating(reader, header, entry, rangeInDoubt);
     default:
       return false;
   }
@@ -407,7 +412,8 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
   if (header.dataOffset > reader.FileSize()) return resolution;
   PartEntry entry = EntryFromHeader(header, central);
   const bool supported = header.method == kMethodStored || header.method == kMethodDeflated;
-  if (FindEnd(reader, header, central, entry, running)) {
+  bool rangeInDoubt = false;
+  if (FindEnd(reader, header, central, entry, running, rangeInDoubt)) {
     if (!supported) entry.status = PartStatus::kLost;
     SettleName(header, central, entry);
     // A deflated stream that runs on past where the next record should begin (a cut or damage
@@ -415,7 +421,8 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
     // header, and the search goes on inside it. Compressed bytes rarely hold one by chance.
     // So does a stored part kept at a stated size that nothing confirmed, unless it holds a
     // package of its own, whose headers must stay inside it.
-    const bool overran = (header.method == kMethodDeflated &&
+    const bool overran = rangeInDoubt ||
+                         (header.method == kMethodDeflated &&
                           (entry.evidence == SizeEvidence::kStreamEnd ||
                            entry.evidence == SizeEvidence::kEndOfFile) &&
                           !IsRecordBoundary(reader, entry.endOffset)) ||
