@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -106,6 +107,59 @@ std::uint64_t HandleCentralHeader(ScanReader& reader, std::uint64_t offset,
   return CentralHeaderEnd(reader, offset).value_or(offset + 1);
 }
 
+// The names the intact directory lists whose part the scan did not find at the directory's
+// offset: moved (sectors out of order) or destroyed.
+std::vector<std::vector<std::uint8_t>> NamesNotFound(const CentralDirectory& directory,
+                                                     const ScanList& scanList) {
+  std::set<std::uint64_t> found;
+  for (const auto& entry : scanList)
+    found.insert(entry.headerOffset);
+  std::vector<std::vector<std::uint8_t>> names;
+  for (const auto& [offset, entry] : directory.entries) {
+    if (!found.contains(offset)) names.push_back(entry.name);
+  }
+  return names;
+}
+
+// Sectors out of order can move a part's record into the data of another part, where the scan
+// does not look for headers. When the intact directory misses parts, their headers are looked
+// for once more through the whole file, and one is taken when it bears a missing name and the
+// CRC-32 the directory lists for it.
+void FindMovedHeaders(ScanReader& reader, const CentralDirectory& directory, ScanList& scanList,
+                      const std::atomic<int>* running) {
+  if (!directory.intact || directory.entries.empty()) return;
+  // The directory at the end of the file may be an embedded package's, found because the
+  // package's own was cut off: then parts stand before the first one it lists.
+  const std::uint64_t first = directory.entries.begin()->first;
+  if (std::any_of(scanList.begin(), scanList.end(),
+                  [first](const PartEntry& entry) { return entry.headerOffset < first; })) {
+    return;
+  }
+  auto missing = NamesNotFound(directory, scanList);
+  std::set<std::uint64_t> taken;
+  for (const auto& entry : scanList)
+    taken.insert(entry.headerOffset);
+  static constexpr std::array<Signature, 1> kHeader{kLocalHeaderSignature};
+  std::uint64_t next = 0;
+  while (!missing.empty()) {
+    const auto hit = reader.FindSignature(next, kHeader, running);
+    if (!hit || (hit->offset >= directory.start && hit->offset < directory.end)) break;
+    next = hit->offset + 1;
+    if (taken.contains(hit->offset)) continue;
+    const auto header = ReadLocalHeader(reader, hit->offset);
+    if (!header) continue;
+    const auto name = std::find(missing.begin(), missing.end(), header->name);
+    if (name == missing.end()) continue;
+    auto resolution = ResolvePart(reader, *header, nullptr, running);
+    if (!resolution.part || resolution.part->status != PartStatus::kWhole ||
+        !ListedElsewhere(directory, *header, *resolution.part)) {
+      continue;
+    }
+    scanList.push_back(std::move(*resolution.part));
+    missing.erase(name);
+  }
+}
+
 void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>* running) {
   static constexpr std::array<Signature, 2> kHeaders{kLocalHeaderSignature,
                                                      kCentralHeaderSignature};
@@ -117,6 +171,7 @@ void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>*
                ? HandleLocalHeader(reader, hit->offset, directory, listed, scanList, running)
                : HandleCentralHeader(reader, hit->offset, directory);
   }
+  FindMovedHeaders(reader, directory, scanList, running);
 }
 
 }  // namespace
