@@ -152,7 +152,7 @@ void FindMovedHeaders(ScanReader& reader, const CentralDirectory& directory, Sca
     if (name == missing.end()) continue;
     auto resolution = ResolvePart(reader, *header, nullptr, running);
     if (!resolution.part || resolution.part->status != PartStatus::kWhole ||
-        !ListedElsewhere(directory, *header, *resolution.part)) {
+        !IsListedPart(*resolution.part) || !ListedElsewhere(directory, *header, *resolution.part)) {
       continue;
     }
     scanList.push_back(std::move(*resolution.part));

@@ -46,7 +46,10 @@ bool IsUtf8(std::span<const std::uint8_t> name) {
   return true;
 }
 
-NameLooks JudgeName(std::span<const std::uint8_t> name) {
+// Names end at their first NUL byte (they were C strings): what follows is not judged.
+NameLooks JudgeName(std::span<const std::uint8_t> bytes) {
+  const auto nul = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+  const auto name = bytes.first(static_cast<std::size_t>(nul - bytes.begin()));
   for (const std::uint8_t byte : name) {
     if (byte < 0x20 || byte == 0x7F) return NameLooks::kDestroyed;
   }
