@@ -47,7 +47,9 @@ PartRanges ListedPartRanges(ScanReader& reader, const CentralDirectory& director
     const std::uint64_t end =
         it->first + kLocalHeaderSize + it->second.name.size() + it->second.compressedSize;
     if (end < it->first || end > successor) continue;
-    if (next != directory.entries.end() && !ListedHeaderAt(reader, successor, next->second)) {
+    // Its own header where the directory says, or the next part's: the offsets hold here.
+    if (!ListedHeaderAt(reader, it->first, it->second) && next != directory.entries.end() &&
+        !ListedHeaderAt(reader, successor, next->second)) {
       continue;
     }
     ranges.emplace_back(it->first, end);
@@ -121,13 +123,39 @@ std::vector<std::vector<std::uint8_t>> NamesNotFound(const CentralDirectory& dir
   return names;
 }
 
+// A part the intact directory lists that the scan found nowhere is reported as not recovered,
+// so that the log tells of every part the package had.
+void ReportListedButNotFound(const CentralDirectory& directory,
+                             const std::vector<std::vector<std::uint8_t>>& missing,
+                             ScanList& scanList) {
+  for (const auto& name : missing) {
+    PartEntry entry;
+    entry.partPath = PartPathFromNameBytes(name);
+    if (!IsListedPart(entry)) continue;
+    const bool met = std::any_of(scanList.begin(), scanList.end(), [&](const PartEntry& found) {
+      return found.partPath == entry.partPath;
+    });
+    if (met) continue;
+    for (const auto& [offset, listed] : directory.entries) {
+      if (listed.name != name) continue;
+      entry.headerOffset = offset;
+      entry.method = listed.method;
+      entry.crc = listed.crc;
+      entry.inCentralDirectory = true;
+    }
+    entry.status = PartStatus::kLost;
+    scanList.push_back(std::move(entry));
+  }
+}
+
 // Sectors out of order can move a part's record into the data of another part, where the scan
 // does not look for headers. When the intact directory misses parts, their headers are looked
 // for once more through the whole file, and one is taken when it bears a missing name and the
 // CRC-32 the directory lists for it.
 void FindMovedHeaders(ScanReader& reader, const CentralDirectory& directory, ScanList& scanList,
                       const std::atomic<int>* running) {
-  if (!directory.intact || directory.entries.empty()) return;
+  // A stopped scan did not look everywhere: nothing can be said about what it did not meet.
+  if (!directory.intact || directory.entries.empty() || (running && running->load() == 0)) return;
   // The directory at the end of the file may be an embedded package's, found because the
   // package's own was cut off: then parts stand before the first one it lists.
   const std::uint64_t first = directory.entries.begin()->first;
@@ -158,6 +186,8 @@ void FindMovedHeaders(ScanReader& reader, const CentralDirectory& directory, Sca
     scanList.push_back(std::move(*resolution.part));
     missing.erase(name);
   }
+  if (running && running->load() == 0) return;
+  ReportListedButNotFound(directory, missing, scanList);
 }
 
 void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>* running) {

@@ -286,33 +286,64 @@ bool SignatureAt(ScanReader& reader, std::uint64_t offset, const Signature& want
   return reader.ReadAt(offset, signature) == signature.size() && signature == wanted;
 }
 
+constexpr std::uint64_t kEmbeddedShiftAllowed = 16 * 1024;
+
+struct EmbeddedEnd {
+  std::optional<std::uint64_t> exact;    // the end record places the package's start there
+  std::optional<std::uint64_t> shifted;  // it places it a little off, not before headerOffset
+                                         // unless another end record follows (the package's own)
+};
+
 // Where the package whose first local header is at start ends: after the end record (and its
-// comment) whose directory size and offset place the package's start exactly there.
-std::optional<std::uint64_t> EmbeddedEndRecordEnd(ScanReader& reader, std::uint64_t start,
-                                                  const std::atomic<int>* running) {
+// comment) whose directory size and offset place the package's start there. Bytes cut out of
+// it or put into it (a chunk lost, line ends converted) move its directory and so the start
+// the end record gives: the first end record that gives a start a little off is kept too.
+EmbeddedEnd EmbeddedEndRecordEnd(ScanReader& reader, std::uint64_t start,
+                                 std::uint64_t headerOffset, const std::atomic<int>* running) {
   static constexpr std::array<Signature, 1> kEnd{kEndRecordSignature};
+  EmbeddedEnd found;
+  std::optional<std::uint64_t> candidateAt;
+  std::optional<std::uint64_t> lastEndRecord;
   std::uint64_t from = start;
   while (const auto hit = reader.FindSignature(from, kEnd, running)) {
     std::array<std::uint8_t, kEndRecordSize> bytes{};
     from = hit->offset + 1;
     if (reader.ReadAt(hit->offset, bytes) != bytes.size()) continue;
+    lastEndRecord = hit->offset;
     zip::LittleEndianReader fields(bytes);
     fields.Skip(12);  // signature, disk numbers, entry counts
-    const std::uint64_t directorySize = fields.Get32();
-    const std::uint64_t directoryOffset = fields.Get32();
+    const std::uint64_t stated = fields.Get32() + static_cast<std::uint64_t>(fields.Get32());
     const std::uint64_t end = hit->offset + kEndRecordSize + fields.Get16();
-    if (directorySize + directoryOffset == hit->offset - start && end <= reader.FileSize()) {
-      return end;
+    if (stated > hit->offset || end > reader.FileSize()) continue;
+    const std::uint64_t packageStart = hit->offset - stated;
+    if (packageStart == start) {
+      found.exact = end;
+      return found;
+    }
+    const std::uint64_t off = packageStart > start ? packageStart - start : start - packageStart;
+    if (!found.shifted && off <= kEmbeddedShiftAllowed) {
+      found.shifted = end;
+      candidateAt = packageStart > headerOffset ? std::nullopt : std::optional(hit->offset);
     }
   }
-  return std::nullopt;
+  // A start before the outer header is taken only from an end record that is not the last one
+  // of the file: the last may be the package's own, whose parts start near the embedded one.
+  if (candidateAt && lastEndRecord == candidateAt) found.shifted.reset();
+  return found;
 }
 
-// True when the records of the package that begins at start follow one another, by the sizes
-// their headers state, up to the end of the file: the file was cut inside that package.
-bool EmbeddedRecordsReachEndOfFile(ScanReader& reader, std::uint64_t start,
-                                   const std::atomic<int>* running) {
-  std::uint64_t at = start;
+struct EmbeddedRecords {
+  bool reachEndOfFile = false;  // the file was cut inside that package
+  std::uint64_t end = 0;        // where the records stop following one another
+};
+
+// How far the records of the package that begins at start follow one another, by the sizes
+// their headers state.
+EmbeddedRecords WalkEmbeddedRecords(ScanReader& reader, std::uint64_t start,
+                                    const std::atomic<int>* running) {
+  EmbeddedRecords walk{.reachEndOfFile = true, .end = start};
+  std::uint64_t& at = walk.end;
+  std::optional<std::uint64_t> recordStart;
   while (at < reader.FileSize()) {
     if (SignatureAt(reader, at, kCentralHeaderSignature)) {
       // In its directory: every part's data came before. Cut there unless a header follows.
@@ -321,23 +352,29 @@ bool EmbeddedRecordsReachEndOfFile(ScanReader& reader, std::uint64_t start,
         continue;
       }
       static constexpr std::array<Signature, 1> kHeader{kLocalHeaderSignature};
-      return !reader.FindSignature(at, kHeader, running);
+      walk.reachEndOfFile = !reader.FindSignature(at, kHeader, running);
+      return walk;
     }
     if (!SignatureAt(reader, at, kLocalHeaderSignature)) {
-      return reader.FileSize() - at < kLocalHeaderSignature.size();
+      walk.reachEndOfFile = reader.FileSize() - at < kLocalHeaderSignature.size();
+      // The last record's size led to no record: only its header is known to be inside.
+      if (!walk.reachEndOfFile && recordStart) at = *recordStart + 1;
+      return walk;
     }
+    recordStart = at;
     const auto header = ReadLocalHeader(reader, at);
-    if (!header) return true;  // the header itself is cut
+    if (!header) return walk;  // the header itself is cut
     const std::uint64_t size = header->zip64Compressed.value_or(header->compressedSize);
     const bool unsized =
         header->compressedSize == kZip64Marker && !header->zip64Compressed.has_value();
     if (header->HasDescriptor() || unsized) {
-      return false;  // no size to walk by
+      walk.reachEndOfFile = false;  // no size to walk by
+      return walk;
     }
-    if (size >= reader.FileSize() - std::min(reader.FileSize(), header->dataOffset)) return true;
+    if (size >= reader.FileSize() - std::min(reader.FileSize(), header->dataOffset)) return walk;
     at = header->dataOffset + size;
   }
-  return true;
+  return walk;
 }
 
 // A stored part whose data is a whole package (an embedded .xlsx, say) and whose end nothing
@@ -347,15 +384,20 @@ bool EmbeddedRecordsReachEndOfFile(ScanReader& reader, std::uint64_t start,
 bool EndByEmbeddedPackage(ScanReader& reader, const LocalHeader& header, PartEntry& entry,
                           const std::atomic<int>* running) {
   if (!SignatureAt(reader, header.dataOffset, kLocalHeaderSignature)) return false;
-  if (const auto end = EmbeddedEndRecordEnd(reader, header.dataOffset, running)) {
-    EndAt(reader, entry, *end, SizeEvidence::kEmbedded, header.HasDescriptor());
+  const EmbeddedEnd end = EmbeddedEndRecordEnd(reader, header.dataOffset, header.offset, running);
+  if (end.exact) {
+    EndAt(reader, entry, *end.exact, SizeEvidence::kEmbedded, header.HasDescriptor());
     return true;
   }
-  if (!EmbeddedRecordsReachEndOfFile(reader, header.dataOffset, running)) return false;
-  entry.compressedSize = reader.FileSize() - header.dataOffset;
-  entry.endOffset = reader.FileSize();
-  entry.evidence = SizeEvidence::kEndOfFile;
-  entry.status = PartStatus::kCutShort;
+  if (WalkEmbeddedRecords(reader, header.dataOffset, running).reachEndOfFile) {
+    entry.compressedSize = reader.FileSize() - header.dataOffset;
+    entry.endOffset = reader.FileSize();
+    entry.evidence = SizeEvidence::kEndOfFile;
+    entry.status = PartStatus::kCutShort;
+    return true;
+  }
+  if (!end.shifted) return false;
+  EndAt(reader, entry, *end.shifted, SizeEvidence::kEmbedded, header.HasDescriptor());
   return true;
 }
 
@@ -439,6 +481,13 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
     entry.status = PartStatus::kLost;
     entry.endOffset = header.dataOffset;
     resolution.part = std::move(entry);
+    // A lost stored part that begins with a package of its own: the records of that package
+    // that follow one another from its first byte are inside the part, whatever came after.
+    if (header.method == kMethodStored &&
+        SignatureAt(reader, header.dataOffset, kLocalHeaderSignature)) {
+      resolution.resume =
+          std::max(resolution.resume, WalkEmbeddedRecords(reader, header.dataOffset, running).end);
+    }
   }
   return resolution;
 }
