@@ -41,7 +41,8 @@ struct PartEntry {
   SizeEvidence evidence = SizeEvidence::kUnsized;
   bool inCentralDirectory = false;  // an intact central directory lists this header
   // What the scan already knows: kCutShort when the file ends inside the data, kLost when
-  // the part cannot be decoded at all; otherwise kWhole until extraction checks the bytes.
+  // the part cannot be decoded at all (or has no name it can go under), kDamaged when its name
+  // may not be its own; otherwise kWhole until extraction checks the bytes.
   PartStatus status = PartStatus::kWhole;
 
   bool operator==(const PartEntry&) const = default;

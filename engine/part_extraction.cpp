@@ -303,6 +303,10 @@ class Extractor {
       return;
     }
     PartOutcome outcome = ExtractPart(package_, entry, staging->file);
+    // The scan may know a whole copy to be damaged all the same (a name that may not be its own).
+    if (outcome == PartOutcome::kWhole && entry.status == PartStatus::kDamaged) {
+      outcome = PartOutcome::kDamaged;
+    }
     std::error_code ec;
     const auto size = staging->file.Size();
     if (!staging->file.Close() && Rank(outcome) > 0) outcome = PartOutcome::kWriteFailed;

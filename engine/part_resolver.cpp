@@ -86,6 +86,11 @@ void SettleName(const LocalHeader& header, const CentralEntry* central, PartEntr
   const NameLooks own = JudgeName(header.name);
   if (!central || central->name == header.name) {
     if (own == NameLooks::kDestroyed) entry.status = PartStatus::kLost;
+    // An odd name with nothing to confirm it (no directory entry spelling it the same) may be
+    // a damaged one: the part is kept under it, but not claimed whole.
+    if (own == NameLooks::kOdd && !central && entry.status == PartStatus::kWhole) {
+      entry.status = PartStatus::kDamaged;
+    }
     return;
   }
   const NameLooks listed = JudgeName(central->name);

@@ -554,6 +554,18 @@ TEST_F(DestroyedNameTest, DirectoryNameBeatsOneThatIsNoUtf8) {
   EXPECT_EQ(Tree().size(), 3u);
 }
 
+// Found by the recovery bench: one changed byte in a name, no directory to tell. The part is
+// kept under the name it has, but not claimed whole.
+TEST_F(DestroyedNameTest, OddNameWithoutDirectoryIsNotClaimedWhole) {
+  if (!platform::testing::HasPosixFileSystem()) GTEST_SKIP() << "names are not bytes here";
+  const std::string odd = "word/st\xB8les.xml";
+  const Reported reported = Recover(Package(false, odd, kStyles));
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported.begin()->second, PartOutcome::kDamaged);
+  EXPECT_FALSE(Exists(kStyles));
+  EXPECT_EQ(Tree().size(), 3u);
+}
+
 // Two names that could both be the original: neither is given to the data.
 TEST_F(DestroyedNameTest, TwoPlausibleNamesGiveNeither) {
   const Reported reported = Recover(Package(true, "word/stylez.xml", kStyles));
