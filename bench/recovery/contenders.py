@@ -48,7 +48,9 @@ def _run(command, timeout, env=None, cwd=None):
         os.killpg(process.pid, signal.SIGKILL)
         output, _ = process.communicate()
         code = None
-    return code, output.decode("utf-8", "replace"), time.monotonic() - start
+    # Names in the log are the package's bytes, which need not be UTF-8: kept as they are
+    # (surrogate escapes), so that a verdict matches the entry it names.
+    return code, output.decode("utf-8", "surrogateescape"), time.monotonic() - start
 
 
 def parse_part_verdicts(log, package_path):

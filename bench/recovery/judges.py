@@ -170,6 +170,32 @@ def edit_holds(name, original, edited, present, unusable=()):
     return False
 
 
+def raw_names(path):
+    """{name as zipfile reads it: the name's bytes} for the entries of a package, so that a
+    name that is no UTF-8 (read as cp437 by zipfile) can be matched with the bytes the
+    program's log gave for it."""
+    try:
+        with zipfile.ZipFile(path) as archive:
+            return {info.filename: info.filename.encode("utf-8" if info.flag_bits & 0x800
+                                                        else "cp437")
+                    for info in archive.infolist()}
+    except (zipfile.BadZipFile, OSError, EOFError, ValueError, UnicodeEncodeError):
+        return {}
+
+
+def marks_by_bytes(marks):
+    """{name bytes: verdict}: a name in the log is the package's bytes as they were printed, or
+    one character per byte (how the program reads a name that is no UTF-8)."""
+    by_bytes = {}
+    for name, verdict in marks.items():
+        by_bytes[name.encode("utf-8", "surrogateescape")] = verdict
+        try:
+            by_bytes.setdefault(name.encode("latin-1"), verdict)
+        except UnicodeEncodeError:
+            pass
+    return by_bytes
+
+
 def ratio(numerator, denominator):
     return "-" if denominator == 0 else f"{numerator / denominator:.3f}"
 
@@ -222,7 +248,13 @@ class PartsJudge:
             counts["success_on_loss"] = int(outcome.exit_code == 0 and bool(survived))
             return counts, details
         original = source.layout.parts
-        unusable = unusable_parts(parts, outcome.marks)
+        # The program's verdicts, keyed by the names as the package spells them.
+        by_bytes = marks_by_bytes(outcome.marks)
+        marks = {name: by_bytes[raw] for name, raw in raw_names(outcome.package).items()
+                 if raw in by_bytes}
+        marks.update({name: verdict for name, verdict in outcome.marks.items()
+                      if name not in marks})
+        unusable = unusable_parts(parts, marks)
         exact_names = set()
         for name, copies in parts.items():
             # A name saved twice is exact only when every copy is: a reader may take either.
@@ -236,7 +268,7 @@ class PartsJudge:
                     details["beyond"].append(name)
             elif self._supplied(name, copies):
                 details["supplied"].append(name)
-            elif (name in survived and outcome.marks.get(name) == "rebuilt" and
+            elif (name in survived and marks.get(name) == "rebuilt" and
                   len(copies) == 1 and edit_holds(name, original.get(name), copies[0], parts,
                                                   unusable)):
                 # Said to be rebuilt, and changed only where the parts that are gone call for
@@ -244,7 +276,7 @@ class PartsJudge:
                 exact_names.add(name)
                 counts["edited"] += 1
                 details["edited"].append(name)
-            elif name not in outcome.marks:
+            elif name not in marks:
                 counts["false"] += 1
                 details["false"].append(name if name in original else name + " (not a part)")
         details["lost"] = sorted(survived - exact_names)
