@@ -121,7 +121,9 @@ class SevenZipRezip:
         for line in log.splitlines():
             match = self.ERROR.match(line.strip())
             if match:
-                outcome.marks[match.group(2).replace("\\", "/")] = "damaged"
+                # Spelled as the re-zipped name is: what decodes, the rest replaced.
+                name = match.group(2).encode("utf-8", "surrogateescape").decode("utf-8", "replace")
+                outcome.marks[name.replace("\\", "/")] = "damaged"
         files = sorted(path for path in extracted.rglob("*") if path.is_file())
         if not files:
             outcome.status = "no output"
