@@ -106,6 +106,8 @@ std::optional<CentralHeader> ReadCentralHeader(ScanReader& reader, std::uint64_t
   fields.Skip(2 + 2 + 4);  // disk, attributes
   header.localOffset = fields.Get32();
   if (!fields.ok()) return std::nullopt;
+  header.entry.name.resize(nameLength);
+  if (reader.ReadAt(at + kCentralHeaderSize, header.entry.name) != nameLength) return std::nullopt;
   std::vector<std::uint8_t> extra(extraLength);
   const std::uint64_t extraAt = at + kCentralHeaderSize + nameLength;
   if (reader.ReadAt(extraAt, extra) != extra.size()) return std::nullopt;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/scan_reader.h"
 
@@ -16,6 +17,7 @@ struct CentralEntry {
   std::uint32_t crc = 0;
   std::uint64_t compressedSize = 0;
   std::uint64_t uncompressedSize = 0;
+  std::vector<std::uint8_t> name;  // as the directory spells it, byte for byte
 };
 
 struct CentralDirectory {

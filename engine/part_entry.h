@@ -23,6 +23,7 @@ enum class SizeEvidence {
   kCrcMatch,    // a stored part: the bytes up to a later signature match its CRC-32
   kStreamEnd,   // a deflated part: where its stream ended when inflated
   kEndOfFile,   // the data reaches the end of the file
+  kEmbedded,    // a stored part holding a whole package: where that package's end record ends
   kUnsized,     // nothing tells where the part ends
 };
 
@@ -40,7 +41,8 @@ struct PartEntry {
   SizeEvidence evidence = SizeEvidence::kUnsized;
   bool inCentralDirectory = false;  // an intact central directory lists this header
   // What the scan already knows: kCutShort when the file ends inside the data, kLost when
-  // the part cannot be decoded at all; otherwise kWhole until extraction checks the bytes.
+  // the part cannot be decoded at all (or has no name it can go under), kDamaged when its name
+  // may not be its own; otherwise kWhole until extraction checks the bytes.
   PartStatus status = PartStatus::kWhole;
   // Found by its content where its header was destroyed: its name and sizes are inferred, not
   // read. A report of the run gives such a part the fate "identified".

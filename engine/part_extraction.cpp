@@ -330,6 +330,10 @@ class Extractor {
     }
     DecodedBytes decoded;
     PartOutcome outcome = ExtractPart(package_, entry, staging->file, &decoded);
+    // The scan may know a whole copy to be damaged all the same (a name that may not be its own).
+    if (outcome == PartOutcome::kWhole && entry.status == PartStatus::kDamaged) {
+      outcome = PartOutcome::kDamaged;
+    }
     std::error_code ec;
     const auto size = staging->file.Size();
     if (!staging->file.Close() && Rank(outcome) > 0) outcome = PartOutcome::kWriteFailed;

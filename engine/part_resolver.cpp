@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <vector>
 
 #include "engine/package_scanner.h"
+#include "zip/little_endian.h"
 
 namespace engine {
 namespace {
@@ -20,6 +22,83 @@ bool LooksLikeHeader(const LocalHeader& header) {
     if (byte < 0x20 || byte == 0x7F) return false;
   }
   return header.method <= 20 || (header.method >= 93 && header.method <= 99);
+}
+
+// How likely a header's name bytes are a name a writer gave. Control bytes are in no name; bytes
+// that are no UTF-8 are odd but occur (a name written one byte per character, as our own packer
+// does for names read that way); valid UTF-8 without control bytes is what writers give.
+enum class NameLooks { kDestroyed, kOdd, kPlausible };
+
+bool IsUtf8(std::span<const std::uint8_t> name) {
+  std::size_t i = 0;
+  while (i < name.size()) {
+    const std::uint8_t lead = name[i];
+    std::size_t more = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) more = 1;
+    if (lead >= 0xE0 && lead <= 0xEF) more = 2;
+    if (lead >= 0xF0 && lead <= 0xF4) more = 3;
+    if (lead >= 0x80 && (more == 0 || i + more >= name.size())) return false;
+    for (std::size_t k = 1; k <= more; ++k) {
+      if ((name[i + k] & 0xC0) != 0x80) return false;
+    }
+    i += more + 1;
+  }
+  return true;
+}
+
+// Names end at their first NUL byte (they were C strings): what follows is not judged.
+NameLooks JudgeName(std::span<const std::uint8_t> bytes) {
+  const auto nul = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+  const auto name = bytes.first(static_cast<std::size_t>(nul - bytes.begin()));
+  for (const std::uint8_t byte : name) {
+    if (byte < 0x20 || byte == 0x7F) return NameLooks::kDestroyed;
+  }
+  return IsUtf8(name) ? NameLooks::kPlausible : NameLooks::kOdd;
+}
+
+// A 32-bit header field agrees with the directory's value when it states the same, or when it
+// only says "see the descriptor" or "see the zip64 field" (and that field agrees).
+bool FieldAgrees(std::uint32_t field, std::optional<std::uint64_t> zip64, std::uint64_t central,
+                 bool descriptor) {
+  if (field == kZip64Marker) return !zip64 || *zip64 == central;
+  return field == central || (descriptor && field == 0);
+}
+
+// The header and the directory's entry for its offset describe the same data: the header's
+// name bytes alone differ, so the directory's name is the part's.
+bool HeaderAgreesWith(const LocalHeader& header, const CentralEntry& central) {
+  const bool descriptor = header.HasDescriptor();
+  return header.method == central.method && header.name.size() == central.name.size() &&
+         (header.crc == central.crc || (descriptor && header.crc == 0)) &&
+         FieldAgrees(header.compressedSize, header.zip64Compressed, central.compressedSize,
+                     descriptor) &&
+         FieldAgrees(header.uncompressedSize, header.zip64Uncompressed, central.uncompressedSize,
+                     descriptor);
+}
+
+// The name a found part goes under. A header whose name differs from what the intact directory
+// lists at its offset had one of the two names damaged: the one that looks more like a name a
+// writer gives is taken (the directory's only when the rest of the header agrees with the
+// directory; extraction then checks the data against the directory's CRC-32). When nothing tells
+// which is the original, or the only name there is looks destroyed, the data is not given a name
+// that may not be its own: the part is reported as not recovered.
+void SettleName(const LocalHeader& header, const CentralEntry* central, PartEntry& entry) {
+  const NameLooks own = JudgeName(header.name);
+  if (!central || central->name == header.name) {
+    if (own == NameLooks::kDestroyed) entry.status = PartStatus::kLost;
+    // An odd name with nothing to confirm it (no directory entry spelling it the same) may be
+    // a damaged one: the part is kept under it, but not claimed whole.
+    if (own == NameLooks::kOdd && !central && entry.status == PartStatus::kWhole) {
+      entry.status = PartStatus::kDamaged;
+    }
+    return;
+  }
+  const NameLooks listed = JudgeName(central->name);
+  if (listed > own && HeaderAgreesWith(header, *central)) {
+    entry.partPath = PartPathFromNameBytes(central->name);
+  } else if (listed >= own) {
+    entry.status = PartStatus::kLost;
+  }
 }
 
 std::vector<std::uint64_t> StatedSizes(const LocalHeader& header, const CentralEntry* central) {
@@ -183,13 +262,17 @@ bool EndBySearch(ScanReader& reader, const LocalHeader& header, PartEntry& entry
 }
 
 // Inflates the stream once, without keeping its output, to learn where it ends. A stream that
-// breaks off keeps the range it decoded; one that yields nothing is no part.
-bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& entry) {
+// breaks off keeps the range it decoded; one that yields nothing is no part. A stream that ends
+// but whose bytes do not match the CRC-32 found for it decoded bytes that were not its own (a
+// sector out of place): its range is then in doubt.
+bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& entry,
+                    bool& rangeInDoubt) {
   const auto result =
       zip::InflatePart(reader, header.dataOffset, reader.FileSize() - header.dataOffset, {});
   if (result.end == zip::InflateEnd::kStreamEnd) {
     EndAt(reader, entry, header.dataOffset + result.consumed, SizeEvidence::kStreamEnd,
           header.HasDescriptor());
+    rangeInDoubt = entry.crc && *entry.crc != result.crc;
     return true;
   }
   if (result.produced == 0) return false;
@@ -198,6 +281,128 @@ bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& en
   entry.evidence = result.end == zip::InflateEnd::kCutShort ? SizeEvidence::kEndOfFile
                                                             : SizeEvidence::kStreamEnd;
   entry.status = PartStatus::kCutShort;
+  return true;
+}
+
+constexpr std::uint64_t kEndRecordSize = 22;
+
+bool SignatureAt(ScanReader& reader, std::uint64_t offset, const Signature& wanted) {
+  Signature signature{};
+  return reader.ReadAt(offset, signature) == signature.size() && signature == wanted;
+}
+
+constexpr std::uint64_t kEmbeddedShiftAllowed = 16 * 1024;
+
+struct EmbeddedEnd {
+  std::optional<std::uint64_t> exact;    // the end record places the package's start there
+  std::optional<std::uint64_t> shifted;  // it places it a little off, not before headerOffset
+                                         // unless another end record follows (the package's own)
+};
+
+// Where the package whose first local header is at start ends: after the end record (and its
+// comment) whose directory size and offset place the package's start there. Bytes cut out of
+// it or put into it (a chunk lost, line ends converted) move its directory and so the start
+// the end record gives: the first end record that gives a start a little off is kept too.
+EmbeddedEnd EmbeddedEndRecordEnd(ScanReader& reader, std::uint64_t start,
+                                 std::uint64_t headerOffset, const std::atomic<int>* running) {
+  static constexpr std::array<Signature, 1> kEnd{kEndRecordSignature};
+  EmbeddedEnd found;
+  std::optional<std::uint64_t> candidateAt;
+  std::optional<std::uint64_t> lastEndRecord;
+  std::uint64_t from = start;
+  while (const auto hit = reader.FindSignature(from, kEnd, running)) {
+    std::array<std::uint8_t, kEndRecordSize> bytes{};
+    from = hit->offset + 1;
+    if (reader.ReadAt(hit->offset, bytes) != bytes.size()) continue;
+    lastEndRecord = hit->offset;
+    zip::LittleEndianReader fields(bytes);
+    fields.Skip(12);  // signature, disk numbers, entry counts
+    const std::uint64_t stated = fields.Get32() + static_cast<std::uint64_t>(fields.Get32());
+    const std::uint64_t end = hit->offset + kEndRecordSize + fields.Get16();
+    if (stated > hit->offset || end > reader.FileSize()) continue;
+    const std::uint64_t packageStart = hit->offset - stated;
+    if (packageStart == start) {
+      found.exact = end;
+      return found;
+    }
+    const std::uint64_t off = packageStart > start ? packageStart - start : start - packageStart;
+    if (!found.shifted && off <= kEmbeddedShiftAllowed) {
+      found.shifted = end;
+      candidateAt = packageStart > headerOffset ? std::nullopt : std::optional(hit->offset);
+    }
+  }
+  // A start before the outer header is taken only from an end record that is not the last one
+  // of the file: the last may be the package's own, whose parts start near the embedded one.
+  if (candidateAt && lastEndRecord == candidateAt) found.shifted.reset();
+  return found;
+}
+
+struct EmbeddedRecords {
+  bool reachEndOfFile = false;  // the file was cut inside that package
+  std::uint64_t end = 0;        // where the records stop following one another
+};
+
+// How far the records of the package that begins at start follow one another, by the sizes
+// their headers state.
+EmbeddedRecords WalkEmbeddedRecords(ScanReader& reader, std::uint64_t start,
+                                    const std::atomic<int>* running) {
+  EmbeddedRecords walk{.reachEndOfFile = true, .end = start};
+  std::uint64_t& at = walk.end;
+  std::optional<std::uint64_t> recordStart;
+  while (at < reader.FileSize()) {
+    if (SignatureAt(reader, at, kCentralHeaderSignature)) {
+      // In its directory: every part's data came before. Cut there unless a header follows.
+      if (const auto end = CentralHeaderEnd(reader, at)) {
+        at = *end;
+        continue;
+      }
+      static constexpr std::array<Signature, 1> kHeader{kLocalHeaderSignature};
+      walk.reachEndOfFile = !reader.FindSignature(at, kHeader, running);
+      return walk;
+    }
+    if (!SignatureAt(reader, at, kLocalHeaderSignature)) {
+      walk.reachEndOfFile = reader.FileSize() - at < kLocalHeaderSignature.size();
+      // The last record's size led to no record: only its header is known to be inside.
+      if (!walk.reachEndOfFile && recordStart) at = *recordStart + 1;
+      return walk;
+    }
+    recordStart = at;
+    const auto header = ReadLocalHeader(reader, at);
+    if (!header) return walk;  // the header itself is cut
+    const std::uint64_t size = header->zip64Compressed.value_or(header->compressedSize);
+    const bool unsized =
+        header->compressedSize == kZip64Marker && !header->zip64Compressed.has_value();
+    if (header->HasDescriptor() || unsized) {
+      walk.reachEndOfFile = false;  // no size to walk by
+      return walk;
+    }
+    if (size >= reader.FileSize() - std::min(reader.FileSize(), header->dataOffset)) return walk;
+    at = header->dataOffset + size;
+  }
+  return walk;
+}
+
+// A stored part whose data is a whole package (an embedded .xlsx, say) and whose end nothing
+// else tells: its range runs to the end record of that package, or, when the file was cut
+// inside that package, to the end of the file. Either way the headers of the package inside
+// are within the part and never taken for the package's own.
+bool EndByEmbeddedPackage(ScanReader& reader, const LocalHeader& header, PartEntry& entry,
+                          const std::atomic<int>* running) {
+  if (!SignatureAt(reader, header.dataOffset, kLocalHeaderSignature)) return false;
+  const EmbeddedEnd end = EmbeddedEndRecordEnd(reader, header.dataOffset, header.offset, running);
+  if (end.exact) {
+    EndAt(reader, entry, *end.exact, SizeEvidence::kEmbedded, header.HasDescriptor());
+    return true;
+  }
+  if (WalkEmbeddedRecords(reader, header.dataOffset, running).reachEndOfFile) {
+    entry.compressedSize = reader.FileSize() - header.dataOffset;
+    entry.endOffset = reader.FileSize();
+    entry.evidence = SizeEvidence::kEndOfFile;
+    entry.status = PartStatus::kCutShort;
+    return true;
+  }
+  if (!end.shifted) return false;
+  EndAt(reader, entry, *end.shifted, SizeEvidence::kEmbedded, header.HasDescriptor());
   return true;
 }
 
@@ -229,16 +434,18 @@ bool EndByUnconfirmedSize(const LocalHeader& header, const CentralEntry* central
 }
 
 bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
-             PartEntry& entry, const std::atomic<int>* running) {
+             PartEntry& entry, const std::atomic<int>* running, bool& rangeInDoubt) {
   if (EndByStatedSize(reader, header, central, entry)) return true;
   switch (header.method) {
     case kMethodStored:
       return EndByStatedCrc(reader, header, central, entry) ||
              EndBySearch(reader, header, entry, running) ||
+             EndByEmbeddedPackage(reader, header, entry, running) ||
              EndByEndOfFile(reader, header, central, entry) ||
              EndByUnconfirmedSize(header, central, entry);
     case kMethodDeflated:
-      return EndBySearch(reader, header, entry, running) || EndByInflating(reader, header, entry);
+      return EndBySearch(reader, header, entry, running) ||
+             EndByInflating(reader, header, entry, rangeInDoubt);
     default:
       return false;
   }
@@ -255,9 +462,23 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
   if (header.dataOffset > reader.FileSize()) return resolution;
   PartEntry entry = EntryFromHeader(header, central);
   const bool supported = header.method == kMethodStored || header.method == kMethodDeflated;
-  if (FindEnd(reader, header, central, entry, running)) {
+  bool rangeInDoubt = false;
+  if (FindEnd(reader, header, central, entry, running, rangeInDoubt)) {
     if (!supported) entry.status = PartStatus::kLost;
-    resolution.resume = std::max(resolution.resume, entry.endOffset);
+    SettleName(header, central, entry);
+    // A deflated stream that runs on past where the next record should begin (a cut or damage
+    // inside it) decodes the bytes of the parts after it as its own: its range then hides no
+    // header, and the search goes on inside it. Compressed bytes rarely hold one by chance.
+    // So does a stored part kept at a stated size that nothing confirmed, unless it holds a
+    // package of its own, whose headers must stay inside it.
+    const bool overran = rangeInDoubt ||
+                         (header.method == kMethodDeflated &&
+                          (entry.evidence == SizeEvidence::kStreamEnd ||
+                           entry.evidence == SizeEvidence::kEndOfFile) &&
+                          !IsRecordBoundary(reader, entry.endOffset)) ||
+                         (entry.evidence == SizeEvidence::kUnsized &&
+                          !SignatureAt(reader, header.dataOffset, kLocalHeaderSignature));
+    if (!overran) resolution.resume = std::max(resolution.resume, entry.endOffset);
     resolution.part = std::move(entry);
     return resolution;
   }
@@ -265,6 +486,13 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
     entry.status = PartStatus::kLost;
     entry.endOffset = header.dataOffset;
     resolution.part = std::move(entry);
+    // A lost stored part that begins with a package of its own: the records of that package
+    // that follow one another from its first byte are inside the part, whatever came after.
+    if (header.method == kMethodStored &&
+        SignatureAt(reader, header.dataOffset, kLocalHeaderSignature)) {
+      resolution.resume =
+          std::max(resolution.resume, WalkEmbeddedRecords(reader, header.dataOffset, running).end);
+    }
   }
   return resolution;
 }

@@ -43,7 +43,9 @@ def _run(command, timeout, env=None, cwd=None):
     """(exit code or None on timeout, combined output, seconds). The program runs in a
     session of its own, so that on a timeout it and anything it started end together."""
     code, output, seconds = _run_bytes(command, timeout, env, cwd)
-    return code, output.decode("utf-8", "replace"), seconds
+    # Names in the log are the package's bytes, which need not be UTF-8: kept as they are
+    # (surrogate escapes), so that a verdict matches the entry it names.
+    return code, output.decode("utf-8", "surrogateescape"), seconds
 
 
 def _run_bytes(command, timeout, env=None, cwd=None):
@@ -138,7 +140,9 @@ class SevenZipRezip:
         for line in log.splitlines():
             match = self.ERROR.match(line.strip())
             if match:
-                outcome.marks[match.group(2).replace("\\", "/")] = "damaged"
+                # Spelled as the re-zipped name is: what decodes, the rest replaced.
+                name = match.group(2).encode("utf-8", "surrogateescape").decode("utf-8", "replace")
+                outcome.marks[name.replace("\\", "/")] = "damaged"
         files = sorted(path for path in extracted.rglob("*") if path.is_file())
         if not files:
             outcome.status = "no output"

@@ -182,6 +182,22 @@ TEST_F(TreeRepairTest, RelationshipToALostPartIsRemoved) {
   ExpectOpenable();
 }
 
+// Overrides that name lost parts do a word processor no harm: content types that parse and type
+// every part present stay byte for byte, and a relationships part none of whose targets was lost
+// is not touched either.
+TEST_F(TreeRepairTest, OnlyWhatNamesALostPartIsEdited) {
+  Unpack("report.dotm");
+  Remove("word/styles.xml");
+  Remove("word/media/image1.png");
+  const auto result = engine::RepairTree(Folder());
+  EXPECT_EQ(result.contentTypes, engine::ContentTypesOutcome::kKept);
+  EXPECT_EQ(Read("[Content_Types].xml"), original_.at("[Content_Types].xml"));
+  EXPECT_EQ(Read("_rels/.rels"), original_.at("_rels/.rels"));
+  EXPECT_EQ(result.Rewritten(), (std::set<std::string>{"word/_rels/document.xml.rels"}));
+  EXPECT_EQ(result.relationships.relationshipsRemoved, 2);
+  ExpectOpenable();
+}
+
 TEST_F(TreeRepairTest, LostRelationshipPartsAreRebuiltFromThePartsPresent) {
   Unpack("letter.dotm");
   Remove("_rels/.rels");
