@@ -25,7 +25,7 @@ bool IsListedPart(const PartEntry& entry) {
 // Handles the local header at offset and returns where the search for the next one goes on.
 std::uint64_t HandleLocalHeader(ScanReader& reader, std::uint64_t offset,
                                 const CentralDirectory& directory, ScanList& scanList,
-                                const std::atomic<int>* running) {
+                                const std::atomic<int>* running, KeptStreams* kept) {
   // The package's own directory names every part; headers there are only bytes in names.
   if (directory.intact && offset >= directory.start && offset < directory.end) {
     return directory.end;
@@ -35,7 +35,7 @@ std::uint64_t HandleLocalHeader(ScanReader& reader, std::uint64_t offset,
   if (!header) return offset + 1;
   const auto listed = directory.entries.find(offset);
   const CentralEntry* central = listed == directory.entries.end() ? nullptr : &listed->second;
-  auto resolution = ResolvePart(reader, *header, central, running);
+  auto resolution = ResolvePart(reader, *header, central, running, kept);
   if (resolution.part && IsListedPart(*resolution.part)) {
     scanList.push_back(std::move(*resolution.part));
   }
@@ -52,14 +52,16 @@ std::uint64_t HandleCentralHeader(ScanReader& reader, std::uint64_t offset,
   return CentralHeaderEnd(reader, offset).value_or(offset + 1);
 }
 
-void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>* running) {
+void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>* running,
+                 KeptStreams* kept) {
   static constexpr std::array<Signature, 2> kHeaders{kLocalHeaderSignature,
                                                      kCentralHeaderSignature};
   const CentralDirectory directory = ReadCentralDirectory(reader);
   std::uint64_t next = 0;
   while (const auto hit = reader.FindSignature(next, kHeaders, running)) {
-    next = hit->which == 0 ? HandleLocalHeader(reader, hit->offset, directory, scanList, running)
-                           : HandleCentralHeader(reader, hit->offset, directory);
+    next = hit->which == 0
+               ? HandleLocalHeader(reader, hit->offset, directory, scanList, running, kept)
+               : HandleCentralHeader(reader, hit->offset, directory);
   }
 }
 
@@ -76,7 +78,7 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes) {
 }
 
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
-                 std::size_t bufferSize, bool* stoppedEarly) {
+                 std::size_t bufferSize, bool* stoppedEarly, KeptStreams* kept) {
   JobView& view = *param.pView;
   platform::File package;
   if (!package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead)) {
@@ -87,7 +89,7 @@ bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, Scan
   const std::int64_t size = package.Size();
   if (size > 0 && package.Seek(0)) {
     ScanReader reader(package, static_cast<std::uint64_t>(size), bufferSize);
-    ScanWindows(reader, scanList, param.pJobRunning);
+    ScanWindows(reader, scanList, param.pJobRunning, kept);
   }
   if (stoppedEarly) *stoppedEarly = param.pJobRunning && param.pJobRunning->load() == 0;
   LogForPackage(view, packagePath, kLogFileExtracted);

@@ -86,17 +86,7 @@ PartOutcome CopyStored(platform::File& package, const PartEntry& entry, platform
   return Checked(entry, crc);
 }
 
-PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::File& output) {
-  const std::int64_t size = package.Size();
-  if (size < 0 || entry.dataOffset >= static_cast<std::uint64_t>(size)) return PartOutcome::kNoData;
-  FileSource source(package);
-  // From the data offset to the end of the stream, within the byte range the scan gave the
-  // part: a stream still running there is cut, and what follows belongs to the next record.
-  const std::uint64_t limit = std::min<std::uint64_t>(
-      entry.compressedSize, static_cast<std::uint64_t>(size) - entry.dataOffset);
-  const auto result = zip::InflatePart(
-      source, entry.dataOffset, limit,
-      [&output](std::span<const std::uint8_t> piece) { return WritePiece(output, piece); });
+PartOutcome InflatedOutcome(const PartEntry& entry, const zip::PartInflateResult& result) {
   switch (result.end) {
     case zip::InflateEnd::kStreamEnd:
       return Checked(entry, result.crc);
@@ -108,6 +98,20 @@ PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::F
       break;
   }
   return result.produced > 0 ? PartOutcome::kCutShort : PartOutcome::kNoData;
+}
+
+PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::File& output) {
+  const std::int64_t size = package.Size();
+  if (size < 0 || entry.dataOffset >= static_cast<std::uint64_t>(size)) return PartOutcome::kNoData;
+  FileSource source(package);
+  // From the data offset to the end of the stream, within the byte range the scan gave the
+  // part: a stream still running there is cut, and what follows belongs to the next record.
+  const std::uint64_t limit = std::min<std::uint64_t>(
+      entry.compressedSize, static_cast<std::uint64_t>(size) - entry.dataOffset);
+  const auto result = zip::InflatePart(
+      source, entry.dataOffset, limit,
+      [&output](std::span<const std::uint8_t> piece) { return WritePiece(output, piece); });
+  return InflatedOutcome(entry, result);
 }
 
 struct PartFolders {
@@ -241,8 +245,8 @@ class OutputPlan {
 // when it beats the copy there; otherwise it goes and the output stays as it was.
 class Extractor {
  public:
-  Extractor(JobView& view, const fs::path& fileFolder, platform::File& package)
-      : view_(view), fileFolder_(fileFolder), package_(package) {}
+  Extractor(JobView& view, const fs::path& fileFolder, platform::File& package, KeptStreams* kept)
+      : view_(view), fileFolder_(fileFolder), package_(package), keptStreams_(kept) {}
 
   void Add(const PartEntry& entry, const std::optional<fs::path>& relative, bool blocked) {
     if (!relative) {
@@ -297,6 +301,7 @@ class Extractor {
   }
 
   void Write(const std::wstring& key, const PartEntry& entry, const fs::path& outputPath) {
+    if (PlaceKept(key, entry, outputPath)) return;
     auto staging = platform::CreateTempFile(outputPath.parent_path(), kStagingPrefix);
     if (!staging) {
       Note(key, entry.partPath, PartOutcome::kWriteFailed);
@@ -320,6 +325,28 @@ class Extractor {
     if (Rank(outcome) == 0) Note(key, entry.partPath, outcome);
   }
 
+  // A stream the scan inflated to find its end left its output in a file: that file is the
+  // staged copy, and the stream is not inflated again. False when there is none, or when it
+  // could not be put in place (the copy is then written the usual way).
+  bool PlaceKept(const std::wstring& key, const PartEntry& entry, const fs::path& outputPath) {
+    if (keptStreams_ == nullptr || entry.method != kMethodDeflated) return false;
+    const auto stream = keptStreams_->Take(entry.dataOffset, entry.compressedSize);
+    if (!stream) return false;
+    const PartOutcome outcome = InflatedOutcome(entry, stream->result);
+    const std::uint64_t bytes = stream->result.produced;
+    const KeptCopy& kept = Slot(key, entry.partPath);
+    const bool beats = Beats(outcome, entry.inCentralDirectory, bytes, kept);
+    if (beats && Replace(stream->path, outputPath)) {
+      kept_[key] = {outcome, entry.partPath, entry.inCentralDirectory, bytes};
+      return true;
+    }
+    std::error_code ec;
+    fs::remove(stream->path, ec);
+    if (beats) return false;
+    if (Rank(outcome) == 0) Note(key, entry.partPath, outcome);
+    return true;
+  }
+
   // Puts the staged copy in the output's place. Never through a link: a link there is removed
   // first; a folder there is left alone.
   static bool Replace(const fs::path& staged, const fs::path& outputPath) {
@@ -334,6 +361,7 @@ class Extractor {
   JobView& view_;
   const fs::path& fileFolder_;
   platform::File& package_;
+  KeptStreams* keptStreams_;
   std::map<std::wstring, KeptCopy> kept_;
   std::vector<std::wstring> order_;
 };
@@ -460,7 +488,8 @@ PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platfor
 }
 
 ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
-                              std::string_view packagePath, const ScanList& scanList) {
+                              std::string_view packagePath, const ScanList& scanList,
+                              KeptStreams* kept) {
   const std::size_t count = scanList.size();
   view.ResetEstimate(ProgressBar::kFile);
   view.SetProgressRange(ProgressBar::kFile, ProgressValue(count));
@@ -469,7 +498,7 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
   const bool opened =
       package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead);
   const OutputPlan plan(scanList);
-  Extractor extractor(view, fileFolder, package);
+  Extractor extractor(view, fileFolder, package, kept);
   for (std::size_t i = 0; i < count; ++i) {
     PartEntry entry = scanList[i];
     if (!opened) entry.status = PartStatus::kLost;

@@ -182,11 +182,14 @@ bool EndBySearch(ScanReader& reader, const LocalHeader& header, PartEntry& entry
   return false;
 }
 
-// Inflates the stream once, without keeping its output, to learn where it ends. A stream that
-// breaks off keeps the range it decoded; one that yields nothing is no part.
-bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& entry) {
-  const auto result =
-      zip::InflatePart(reader, header.dataOffset, reader.FileSize() - header.dataOffset, {});
+// Inflates the stream once to learn where it ends, its output kept (when kept is given) for
+// extraction. A stream that breaks off keeps the range it decoded; one that yields nothing is
+// no part.
+bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& entry,
+                    KeptStreams* kept) {
+  const std::uint64_t limit = reader.FileSize() - header.dataOffset;
+  const auto result = kept ? kept->Inflate(reader, header.dataOffset, limit)
+                           : zip::InflatePart(reader, header.dataOffset, limit, {});
   if (result.end == zip::InflateEnd::kStreamEnd) {
     EndAt(reader, entry, header.dataOffset + result.consumed, SizeEvidence::kStreamEnd,
           header.HasDescriptor());
@@ -229,7 +232,7 @@ bool EndByUnconfirmedSize(const LocalHeader& header, const CentralEntry* central
 }
 
 bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
-             PartEntry& entry, const std::atomic<int>* running) {
+             PartEntry& entry, const std::atomic<int>* running, KeptStreams* kept) {
   if (EndByStatedSize(reader, header, central, entry)) return true;
   switch (header.method) {
     case kMethodStored:
@@ -238,7 +241,8 @@ bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* 
              EndByEndOfFile(reader, header, central, entry) ||
              EndByUnconfirmedSize(header, central, entry);
     case kMethodDeflated:
-      return EndBySearch(reader, header, entry, running) || EndByInflating(reader, header, entry);
+      return EndBySearch(reader, header, entry, running) ||
+             EndByInflating(reader, header, entry, kept);
     default:
       return false;
   }
@@ -247,7 +251,7 @@ bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* 
 }  // namespace
 
 Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
-                       const std::atomic<int>* running) {
+                       const std::atomic<int>* running, KeptStreams* kept) {
   Resolution resolution;
   const bool plausible = LooksLikeHeader(header);
   // Past the fields of a header that looks real; a byte on for random "PK\3\4" bytes.
@@ -255,7 +259,7 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
   if (header.dataOffset > reader.FileSize()) return resolution;
   PartEntry entry = EntryFromHeader(header, central);
   const bool supported = header.method == kMethodStored || header.method == kMethodDeflated;
-  if (FindEnd(reader, header, central, entry, running)) {
+  if (FindEnd(reader, header, central, entry, running, kept)) {
     if (!supported) entry.status = PartStatus::kLost;
     resolution.resume = std::max(resolution.resume, entry.endOffset);
     resolution.part = std::move(entry);
