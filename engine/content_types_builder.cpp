@@ -56,6 +56,18 @@ const std::vector<NameRule>& NameRules() {
   return rules;
 }
 
+// The rules' patterns compiled once: compiling a pattern costs far more than matching it, and
+// every part of every package is matched against all of them.
+const std::vector<std::regex>& NamePatterns() {
+  static const std::vector<std::regex> patterns = [] {
+    std::vector<std::regex> compiled;
+    for (const auto& rule : NameRules())
+      compiled.emplace_back(AsciiLower(rule.pattern));
+    return compiled;
+  }();
+  return patterns;
+}
+
 // Word parts whose name does not follow the usual pattern are known by their root element.
 std::optional<std::string> TypeByRoot(std::string_view partName, std::string_view rootName) {
   if (!partName.starts_with("word/") || PartExtension(partName) != "xml") return std::nullopt;
@@ -150,8 +162,10 @@ std::optional<ContentTypeMap> ParseContentTypes(std::string_view text) {
 
 std::optional<std::string> OverrideTypeFor(std::string_view partName, std::string_view rootName) {
   const std::string lower = AsciiLower(partName);
-  for (const auto& rule : NameRules()) {
-    if (std::regex_match(lower, std::regex(AsciiLower(rule.pattern)))) return rule.type;
+  const auto& rules = NameRules();
+  const auto& patterns = NamePatterns();
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    if (std::regex_match(lower, patterns[i])) return rules[i].type;
   }
   return TypeByRoot(partName, rootName);
 }

@@ -75,7 +75,8 @@ bool ListedElsewhere(const CentralDirectory& directory, const LocalHeader& heade
 // Handles the local header at offset and returns where the search for the next one goes on.
 std::uint64_t HandleLocalHeader(ScanReader& reader, std::uint64_t offset,
                                 const CentralDirectory& directory, const PartRanges& ranges,
-                                ScanList& scanList, const std::atomic<int>* running) {
+                                ScanList& scanList, const std::atomic<int>* running,
+                                KeptStreams* kept) {
   // The package's own directory names every part; headers there are only bytes in names.
   if (directory.intact && offset >= directory.start && offset < directory.end) {
     return directory.end;
@@ -86,7 +87,7 @@ std::uint64_t HandleLocalHeader(ScanReader& reader, std::uint64_t offset,
   const auto listed = directory.entries.find(offset);
   const CentralEntry* central = listed == directory.entries.end() ? nullptr : &listed->second;
   const bool insidePart = !central && InsideListedPart(ranges, offset);
-  auto resolution = ResolvePart(reader, *header, central, running);
+  auto resolution = ResolvePart(reader, *header, central, running, kept);
   // Inside another part's data the header is one of an embedded package's, unless it is one of
   // the package's own moved there (sectors of a fragmented file out of order): then the
   // directory lists its name with the CRC-32 it has.
@@ -190,7 +191,8 @@ void FindMovedHeaders(ScanReader& reader, const CentralDirectory& directory, Sca
   ReportListedButNotFound(directory, missing, scanList);
 }
 
-void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>* running) {
+void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>* running,
+                 KeptStreams* kept) {
   static constexpr std::array<Signature, 2> kHeaders{kLocalHeaderSignature,
                                                      kCentralHeaderSignature};
   const CentralDirectory directory = ReadCentralDirectory(reader);
@@ -198,7 +200,8 @@ void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>*
   std::uint64_t next = 0;
   while (const auto hit = reader.FindSignature(next, kHeaders, running)) {
     next = hit->which == 0
-               ? HandleLocalHeader(reader, hit->offset, directory, listed, scanList, running)
+               ? HandleLocalHeader(reader, hit->offset, directory, listed, scanList, running,
+                                   kept)
                : HandleCentralHeader(reader, hit->offset, directory);
   }
   FindMovedHeaders(reader, directory, scanList, running);
@@ -217,7 +220,7 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes) {
 }
 
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
-                 std::size_t bufferSize, bool* stoppedEarly) {
+                 std::size_t bufferSize, bool* stoppedEarly, KeptStreams* kept) {
   JobView& view = *param.pView;
   platform::File package;
   if (!package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead)) {
@@ -228,7 +231,7 @@ bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, Scan
   const std::int64_t size = package.Size();
   if (size > 0 && package.Seek(0)) {
     ScanReader reader(package, static_cast<std::uint64_t>(size), bufferSize);
-    ScanWindows(reader, scanList, param.pJobRunning);
+    ScanWindows(reader, scanList, param.pJobRunning, kept);
   }
   if (stoppedEarly) *stoppedEarly = param.pJobRunning && param.pJobRunning->load() == 0;
   LogForPackage(view, packagePath, kLogFileExtracted);

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "engine/job_param.h"
+#include "engine/kept_streams.h"
 #include "engine/part_entry.h"
 
 namespace engine {
@@ -31,8 +32,10 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes);
 // Returns false, after showing the system's error text, when the package cannot be opened.
 // bufferSize is the read buffer; tests make it tiny so that signatures straddle its edges.
 // When stoppedEarly is given it tells whether a stop request ended the scan before the end of
-// the file, so that parts after that point were never looked for.
+// the file, so that parts after that point were never looked for. When kept is given, the
+// output of every stream inflated to find its end is kept there for ExtractParts.
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
-                 std::size_t bufferSize = kScanBufferSize, bool* stoppedEarly = nullptr);
+                 std::size_t bufferSize = kScanBufferSize, bool* stoppedEarly = nullptr,
+                 KeptStreams* kept = nullptr);
 
 }  // namespace engine

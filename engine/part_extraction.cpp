@@ -88,6 +88,20 @@ PartOutcome CopyStored(platform::File& package, const PartEntry& entry, platform
   return Checked(entry, crc);
 }
 
+PartOutcome InflatedOutcome(const PartEntry& entry, const zip::PartInflateResult& result) {
+  switch (result.end) {
+    case zip::InflateEnd::kStreamEnd:
+      return Checked(entry, result.crc);
+    case zip::InflateEnd::kOutputRefused:
+      return PartOutcome::kWriteFailed;
+    case zip::InflateEnd::kCorrupt:
+    case zip::InflateEnd::kCutShort:
+    case zip::InflateEnd::kNoMemory:
+      break;
+  }
+  return result.produced > 0 ? PartOutcome::kCutShort : PartOutcome::kNoData;
+}
+
 PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::File& output,
                     DecodedBytes& decoded) {
   const std::int64_t size = package.Size();
@@ -101,17 +115,7 @@ PartOutcome Inflate(platform::File& package, const PartEntry& entry, platform::F
       source, entry.dataOffset, limit,
       [&output](std::span<const std::uint8_t> piece) { return WritePiece(output, piece); });
   decoded = {result.produced, result.crc};
-  switch (result.end) {
-    case zip::InflateEnd::kStreamEnd:
-      return Checked(entry, result.crc);
-    case zip::InflateEnd::kOutputRefused:
-      return PartOutcome::kWriteFailed;
-    case zip::InflateEnd::kCorrupt:
-    case zip::InflateEnd::kCutShort:
-    case zip::InflateEnd::kNoMemory:
-      break;
-  }
-  return result.produced > 0 ? PartOutcome::kCutShort : PartOutcome::kNoData;
+  return InflatedOutcome(entry, result);
 }
 
 struct PartFolders {
@@ -252,8 +256,8 @@ class OutputPlan {
 // when it beats the copy there; otherwise it goes and the output stays as it was.
 class Extractor {
  public:
-  Extractor(JobView& view, const fs::path& fileFolder, platform::File& package)
-      : view_(view), fileFolder_(fileFolder), package_(package) {}
+  Extractor(JobView& view, const fs::path& fileFolder, platform::File& package, KeptStreams* kept)
+      : view_(view), fileFolder_(fileFolder), package_(package), keptStreams_(kept) {}
 
   // index: the entry's place in the scan list.
   void Add(std::size_t index, const PartEntry& entry, const std::optional<fs::path>& relative,
@@ -323,6 +327,7 @@ class Extractor {
 
   void Write(std::size_t index, const std::wstring& key, const PartEntry& entry,
              const fs::path& outputPath) {
+    if (PlaceKept(index, key, entry, outputPath)) return;
     auto staging = platform::CreateTempFile(outputPath.parent_path(), kStagingPrefix);
     if (!staging) {
       Note(index, key, entry.partPath, PartOutcome::kWriteFailed);
@@ -353,6 +358,36 @@ class Extractor {
     if (Rank(outcome) == 0) Note(index, key, entry.partPath, outcome);
   }
 
+  // A stream the scan inflated to find its end left its output in a file: that file is the
+  // staged copy, and the stream is not inflated again. False when there is none, or when it
+  // could not be put in place (the copy is then written the usual way).
+  bool PlaceKept(std::size_t index, const std::wstring& key, const PartEntry& entry,
+                 const fs::path& outputPath) {
+    if (keptStreams_ == nullptr || entry.method != kMethodDeflated) return false;
+    const auto stream = keptStreams_->Take(entry.dataOffset, entry.compressedSize);
+    if (!stream) return false;
+    PartOutcome outcome = InflatedOutcome(entry, stream->result);
+    // The scan may know a whole copy to be damaged all the same (a name that may not be its own).
+    if (outcome == PartOutcome::kWhole && entry.status == PartStatus::kDamaged) {
+      outcome = PartOutcome::kDamaged;
+    }
+    const std::uint64_t bytes = stream->result.produced;
+    const KeptCopy& kept = Slot(key, entry.partPath);
+    const bool beats = Beats(outcome, entry.inCentralDirectory, bytes, kept);
+    if (beats && Replace(stream->path, outputPath)) {
+      copies_[index] = {outcome, DecodedBytes{bytes, stream->result.crc}};
+      kept_[key] = {outcome, entry.partPath, entry.inCentralDirectory, bytes, index};
+      return true;
+    }
+    std::error_code ec;
+    fs::remove(stream->path, ec);
+    if (beats) return false;
+    copies_[index] = {outcome, Rank(outcome) > 0 ? std::optional(DecodedBytes{bytes, stream->result.crc})
+                                                 : std::nullopt};
+    if (Rank(outcome) == 0) Note(index, key, entry.partPath, outcome);
+    return true;
+  }
+
   // Puts the staged copy in the output's place. Never through a link: a link there is removed
   // first; a folder there is left alone.
   static bool Replace(const fs::path& staged, const fs::path& outputPath) {
@@ -367,6 +402,7 @@ class Extractor {
   JobView& view_;
   const fs::path& fileFolder_;
   platform::File& package_;
+  KeptStreams* keptStreams_;
   std::map<std::wstring, KeptCopy> kept_;
   std::vector<std::wstring> order_;
   std::vector<CopyFacts> copies_;  // by place in the scan list
@@ -564,7 +600,8 @@ PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platfor
 }
 
 ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
-                              std::string_view packagePath, const ScanList& scanList) {
+                              std::string_view packagePath, const ScanList& scanList,
+                              KeptStreams* kept) {
   const std::size_t count = scanList.size();
   view.ResetEstimate(ProgressBar::kFile);
   view.SetProgressRange(ProgressBar::kFile, ProgressValue(count));
@@ -573,7 +610,7 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
   const bool opened =
       package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead);
   const OutputPlan plan(scanList);
-  Extractor extractor(view, fileFolder, package);
+  Extractor extractor(view, fileFolder, package, kept);
   std::vector<FoundPart> found(count);
   for (std::size_t i = 0; i < count; ++i) {
     PartEntry entry = scanList[i];

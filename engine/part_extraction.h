@@ -15,6 +15,7 @@
 
 #include "engine/job_view.h"
 #include "engine/package_tree_repair.h"
+#include "engine/kept_streams.h"
 #include "engine/part_entry.h"
 #include "platform/file.h"
 
@@ -119,8 +120,10 @@ struct ExtractionReport {
 };
 
 // Extracts the listed parts into fileFolder, drives the file-progress bar, then restores
-// [Content_Types].xml.
+// [Content_Types].xml. A deflated part whose output the scan kept (kept, when given) is moved
+// into place from there rather than inflated again.
 ExtractionReport ExtractParts(JobView& view, const std::filesystem::path& fileFolder,
-                              std::string_view packagePath, const ScanList& scanList);
+                              std::string_view packagePath, const ScanList& scanList,
+                              KeptStreams* kept = nullptr);
 
 }  // namespace engine

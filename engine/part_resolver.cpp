@@ -261,14 +261,15 @@ bool EndBySearch(ScanReader& reader, const LocalHeader& header, PartEntry& entry
   return false;
 }
 
-// Inflates the stream once, without keeping its output, to learn where it ends. A stream that
-// breaks off keeps the range it decoded; one that yields nothing is no part. A stream that ends
-// but whose bytes do not match the CRC-32 found for it decoded bytes that were not its own (a
-// sector out of place): its range is then in doubt.
+// Inflates the stream once to learn where it ends, its output kept (when kept is given) for
+// extraction. A stream that breaks off keeps the range it decoded; one that yields nothing is
+// no part. A stream that ends but whose bytes do not match the CRC-32 found for it decoded bytes
+// that were not its own (a sector out of place): its range is then in doubt.
 bool EndByInflating(ScanReader& reader, const LocalHeader& header, PartEntry& entry,
-                    bool& rangeInDoubt) {
-  const auto result =
-      zip::InflatePart(reader, header.dataOffset, reader.FileSize() - header.dataOffset, {});
+                    bool& rangeInDoubt, KeptStreams* kept) {
+  const std::uint64_t limit = reader.FileSize() - header.dataOffset;
+  const auto result = kept ? kept->Inflate(reader, header.dataOffset, limit)
+                           : zip::InflatePart(reader, header.dataOffset, limit, {});
   if (result.end == zip::InflateEnd::kStreamEnd) {
     EndAt(reader, entry, header.dataOffset + result.consumed, SizeEvidence::kStreamEnd,
           header.HasDescriptor());
@@ -434,7 +435,8 @@ bool EndByUnconfirmedSize(const LocalHeader& header, const CentralEntry* central
 }
 
 bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
-             PartEntry& entry, const std::atomic<int>* running, bool& rangeInDoubt) {
+             PartEntry& entry, const std::atomic<int>* running, bool& rangeInDoubt,
+             KeptStreams* kept) {
   if (EndByStatedSize(reader, header, central, entry)) return true;
   switch (header.method) {
     case kMethodStored:
@@ -445,7 +447,7 @@ bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* 
              EndByUnconfirmedSize(header, central, entry);
     case kMethodDeflated:
       return EndBySearch(reader, header, entry, running) ||
-             EndByInflating(reader, header, entry, rangeInDoubt);
+             EndByInflating(reader, header, entry, rangeInDoubt, kept);
     default:
       return false;
   }
@@ -454,7 +456,7 @@ bool FindEnd(ScanReader& reader, const LocalHeader& header, const CentralEntry* 
 }  // namespace
 
 Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
-                       const std::atomic<int>* running) {
+                       const std::atomic<int>* running, KeptStreams* kept) {
   Resolution resolution;
   const bool plausible = LooksLikeHeader(header);
   // Past the fields of a header that looks real; a byte on for random "PK\3\4" bytes.
@@ -463,7 +465,7 @@ Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const Cent
   PartEntry entry = EntryFromHeader(header, central);
   const bool supported = header.method == kMethodStored || header.method == kMethodDeflated;
   bool rangeInDoubt = false;
-  if (FindEnd(reader, header, central, entry, running, rangeInDoubt)) {
+  if (FindEnd(reader, header, central, entry, running, rangeInDoubt, kept)) {
     if (!supported) entry.status = PartStatus::kLost;
     SettleName(header, central, entry);
     // A deflated stream that runs on past where the next record should begin (a cut or damage

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "engine/central_directory.h"
+#include "engine/kept_streams.h"
 #include "engine/part_entry.h"
 #include "engine/scan_reader.h"
 #include "engine/zip_records.h"
@@ -23,7 +24,8 @@ struct Resolution {
 };
 
 // central is the directory's entry for this header, when the directory is intact and lists it.
+// kept, when given, keeps the output of a stream inflated to find its end.
 Resolution ResolvePart(ScanReader& reader, const LocalHeader& header, const CentralEntry* central,
-                       const std::atomic<int>* running);
+                       const std::atomic<int>* running, KeptStreams* kept = nullptr);
 
 }  // namespace engine

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "engine/job_texts.h"
+#include "engine/kept_streams.h"
 #include "engine/package_scanner.h"
 #include "engine/part_entry.h"
 #include "engine/part_extraction.h"
@@ -93,13 +94,13 @@ std::string OpenFailureReason(const std::string& package) {
 // scanStopped: a stop request ended the scan early, so parts after the point it reached were
 // never looked for.
 void ExtractScannedPackage(const JobThreadParam& param, int row, const std::string& package,
-                           const ScanList& scanList, bool scanStopped) {
+                           const ScanList& scanList, bool scanStopped, KeptStreams& kept) {
   JobView& view = *param.pView;
   RepairRowReport facts{.package = package, .opened = true, .scanStopped = scanStopped};
   const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
   ExtractionReport report;
   if (MakeFreshFileFolder(param.workingFolder, fileFolder)) {
-    report = ExtractParts(view, fileFolder, package, scanList);
+    report = ExtractParts(view, fileFolder, package, scanList, &kept);
   }
   TakeExtractionFacts(facts, report, scanList);
   if (scanStopped) facts.outcomes.emplace_back(kReportScanStopped);
@@ -127,7 +128,10 @@ void ExtractScannedPackage(const JobThreadParam& param, int row, const std::stri
 void RepairRow(const JobThreadParam& param, int row, const std::string& package,
                ScanList& scanList) {
   bool stopped = false;
-  if (!ScanPackage(param, package, scanList, kScanBufferSize, &stopped)) {
+  // Streams inflated to find their end keep their output beside the file folders, on the same
+  // file system, until extraction moves it into place; what is left goes with this object.
+  KeptStreams kept(param.workingFolder);
+  if (!ScanPackage(param, package, scanList, kScanBufferSize, &stopped, &kept)) {
     // The scanner has told the user why; the row keeps its earlier state.
     RepairRowReport facts{.package = package};
     LogShortfall(*param.pView, facts, kLogExtractionFailed, kLogBlack);
@@ -137,7 +141,7 @@ void RepairRow(const JobThreadParam& param, int row, const std::string& package,
     FinishRow(*param.pView, row, facts, RowResult::kFailed);
     return;
   }
-  ExtractScannedPackage(param, row, package, scanList, stopped);
+  ExtractScannedPackage(param, row, package, scanList, stopped, kept);
 }
 
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -31,20 +32,26 @@ Bytes Xml(std::size_t size, std::uint32_t seed) {
                                        "section", "table",    "numbering"};
   std::string text =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document>";
+  static const std::string kEnd = "</w:document>";
   std::uint32_t state = seed * 2654435761u + 7;
-  while (text.size() < size) {
+  // Whole paragraphs, then spaces up to the size and the root's end tag: a well-formed
+  // document, as a real package's parts are, so that the repair has nothing to mend.
+  for (;;) {
     state = state * 1103515245u + 12345u;
-    text += "<w:p w:rsidR=\"00";
-    text += std::to_string(state % 99991);
-    text += "\"><w:pPr><w:pStyle w:val=\"Body\"/></w:pPr><w:r><w:t>";
+    std::string paragraph = "<w:p w:rsidR=\"00";
+    paragraph += std::to_string(state % 99991);
+    paragraph += "\"><w:pPr><w:pStyle w:val=\"Body\"/></w:pPr><w:r><w:t>";
     for (int i = 0; i < 6; ++i) {
       state = state * 1103515245u + 12345u;
-      text += kWords[(state >> 16) % std::size(kWords)];
-      text += ' ';
+      paragraph += kWords[(state >> 16) % std::size(kWords)];
+      paragraph += ' ';
     }
-    text += "</w:t></w:r></w:p>";
+    paragraph += "</w:t></w:r></w:p>";
+    if (text.size() + paragraph.size() + kEnd.size() > size) break;
+    text += paragraph;
   }
-  text.resize(size);
+  text.resize(std::max(text.size(), size - std::min(size, kEnd.size())), ' ');
+  text += kEnd;
   return Bytes(text.begin(), text.end());
 }
 
@@ -141,6 +148,14 @@ class PackageWriter {
 PackageLayout RealisticLayout(bool descriptors) {
   PackageLayout layout;
   layout.descriptors = descriptors;
+  return layout;
+}
+
+PackageLayout XmlLayout() {
+  PackageLayout layout;
+  layout.xmlParts = 200;
+  layout.xmlPartSize = 512 * 1024;
+  layout.imageParts = 0;
   return layout;
 }
 

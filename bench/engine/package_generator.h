@@ -22,6 +22,9 @@ struct PackageLayout {
 // XML parts of 256 KiB: 100 MB on disk).
 PackageLayout RealisticLayout(bool descriptors);
 
+// 200 deflated XML parts of 512 KiB and nothing else: the extraction benchmark's package.
+PackageLayout XmlLayout();
+
 // Writes the package; false when the file cannot be written.
 bool GeneratePackage(const std::filesystem::path& path, const PackageLayout& layout);
 

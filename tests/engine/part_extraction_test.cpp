@@ -269,3 +269,88 @@ TEST_F(ExtractionTest, EmptyListStillGetsContentTypes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A deflated part whose stated size is wrong, with no descriptor and no central directory: only
+// its stream's own end tells where it ends.
+PackageBuilder PackageWithAnUnsizedStream(const Bytes& content) {
+  PackageBuilder builder;
+  builder.Add({.name = "word/data.bin", .content = content, .compressedSizeField = 5});
+  builder.AddDeflated("word/after.xml", "after after after");
+  return builder;
+}
+
+}  // namespace
+
+// Such a part is inflated once: the scan inflates it to find where it ends and keeps what it
+// produced, and extraction moves that into place. The stream is garbled in the package after
+// the scan, so a second inflation would show.
+TEST_F(ExtractionTest, StreamTheScanInflatedIsNotInflatedAgain) {
+  const Bytes content = testsupport::XmlLikeBytes(300000, 3);
+  const Bytes package = PackageWithAnUnsizedStream(content).Build(false);
+  testsupport::WriteFileBytes(PackagePath(), package);
+  const fs::path keptFolder = folder_.Path() / "kept";
+  fs::create_directory(keptFolder);
+  {
+    engine::KeptStreams kept(keptFolder);
+    std::atomic<int> running{1};
+    const engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
+    engine::ScanList list;
+    ASSERT_TRUE(engine::ScanPackage(param, PackagePath().string(), list, engine::kScanBufferSize,
+                                    nullptr, &kept));
+    ASSERT_EQ(list.size(), 2u);
+    ASSERT_EQ(list[0].evidence, engine::SizeEvidence::kStreamEnd);
+    EXPECT_FALSE(fs::is_empty(keptFolder));
+    Bytes garbled = package;
+    for (std::uint64_t i = 0; i < list[0].compressedSize; ++i)
+      garbled[list[0].dataOffset + i] ^= 0x5A;
+    testsupport::WriteFileBytes(PackagePath(), garbled);
+    const auto report =
+        engine::ExtractParts(view_, FileFolder(), PackagePath().string(), list, &kept);
+    EXPECT_EQ(report.written, 2u);
+    EXPECT_TRUE(report.notWhole.empty());
+    EXPECT_EQ(Output("word/data.bin"), content);
+    EXPECT_EQ(Output("word/after.xml"), testsupport::ToBytes("after after after"));
+    EXPECT_TRUE(fs::is_empty(keptFolder));
+  }
+  EXPECT_TRUE(fs::is_empty(keptFolder));
+}
+
+// A kept output counts only for the byte range it was inflated from, and what extraction never
+// takes is removed with the kept streams; the report is the one a second inflation gives.
+TEST_F(ExtractionTest, KeptStreamsMatchTheirRangeAndLeaveNothingBehind) {
+  const Bytes content = testsupport::XmlLikeBytes(50000, 4);
+  testsupport::WriteFileBytes(PackagePath(), PackageWithAnUnsizedStream(content).Build(false));
+  std::atomic<int> running{1};
+  const engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
+  engine::ScanList list;
+  ASSERT_TRUE(engine::ScanPackage(param, PackagePath().string(), list));
+  const auto plain = engine::ExtractParts(view_, FileFolder(), PackagePath().string(), list);
+  const fs::path keptFolder = folder_.Path() / "kept";
+  fs::create_directory(keptFolder);
+  {
+    engine::KeptStreams kept(keptFolder);
+    list.clear();
+    ASSERT_TRUE(engine::ScanPackage(param, PackagePath().string(), list, engine::kScanBufferSize,
+                                    nullptr, &kept));
+    ASSERT_EQ(list.size(), 2u);
+    ASSERT_EQ(list[0].evidence, engine::SizeEvidence::kStreamEnd);
+    EXPECT_FALSE(kept.Take(list[0].dataOffset, list[0].compressedSize + 1));
+    EXPECT_FALSE(kept.Take(list[1].dataOffset, list[1].compressedSize));
+    fs::remove_all(FileFolder());
+    fs::create_directory(FileFolder());
+    const auto report =
+        engine::ExtractParts(view_, FileFolder(), PackagePath().string(), list, &kept);
+    EXPECT_EQ(report.written, plain.written);
+    EXPECT_EQ(report.notWhole.size(), plain.notWhole.size());
+    EXPECT_EQ(report.rebuilt, plain.rebuilt);
+    EXPECT_EQ(Output("word/data.bin"), content);
+    // Scanned again: this time nothing takes the output.
+    list.clear();
+    ASSERT_TRUE(engine::ScanPackage(param, PackagePath().string(), list, engine::kScanBufferSize,
+                                    nullptr, &kept));
+    EXPECT_FALSE(fs::is_empty(keptFolder));
+  }
+  EXPECT_TRUE(fs::is_empty(keptFolder));
+}
