@@ -182,6 +182,8 @@ const char* EvidenceName(engine::SizeEvidence evidence) {
       return "stream_end";
     case SizeEvidence::kEndOfFile:
       return "end_of_file";
+    case SizeEvidence::kEmbedded:
+      return "embedded_package_end";
     case SizeEvidence::kUnsized:
       return "unsized";
   }
