@@ -325,6 +325,8 @@ void MeasureQuestionsDuringRepair(const QString& folder, int parts) {
 // A precise timer ticks this often on the GUI thread; a pause is the part of a gap between two
 // ticks beyond this interval: the time the window could not react although it should have.
 constexpr int kTickMs = 2;
+// How long the idle window is watched for the reference row.
+constexpr int kIdleMs = 3000;
 
 struct PauseFigures {
   double longest = 0.0;  // ms
@@ -425,15 +427,18 @@ struct BoxAnswerer {
   BoxAnswerer& operator=(const BoxAnswerer&) = delete;
 };
 
+// The job start() begins ends when done() holds (by default: when the window's job is over).
 PauseRow MeasureJobPauses(CMainFrame& frame, std::string scenario,
-                          const std::function<void()>& start) {
+                          const std::function<void()>& start,
+                          std::function<bool()> done = nullptr) {
+  if (!done) done = [&frame] { return JobOver(frame); };
   PauseRow row;
   row.scenario = std::move(scenario);
   row.loadBefore = OneMinuteLoad();
   QElapsedTimer clock;
   clock.start();
   start();
-  row.pauses = RunMeasuringPauses([&] { return JobOver(frame); });
+  row.pauses = RunMeasuringPauses(done);
   row.jobMs = double(clock.elapsed());
   row.loadAfter = OneMinuteLoad();
   return row;
@@ -480,6 +485,16 @@ void MeasurePausesWhileBusy(const QString& folder, bool quick) {
     if (hogged) {
       hog = std::make_unique<CpuHog>(cores);
       hogText = " + " + std::to_string(cores) + " spinning";
+    }
+    {
+      // The reference: the same window doing nothing, on the machine as loaded as it is now.
+      CMainFrame frame(215);
+      frame.resize(1100, 720);
+      frame.show();
+      QElapsedTimer idle;
+      rows.push_back(MeasureJobPauses(
+          frame, "window idle, no job" + hogText, [&] { idle.start(); },
+          [&] { return idle.elapsed() >= kIdleMs; }));
     }
     MeasurePackagePauses(large, folder + "/pauses-out", largeName, hogText, rows);
     MeasurePackagePauses(many, folder + "/pauses-out", manyName, hogText, rows);
