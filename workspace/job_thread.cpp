@@ -3,15 +3,9 @@
 #include <QMetaObject>
 #include <QPointer>
 
-#include "platform/thread_priority.h"
-
 CJobThread::CJobThread(QObject* context, std::function<void()> work, std::function<void()> ended) {
   QPointer<QObject> guard(context);
   thread_ = std::thread([this, guard, work = std::move(work), ended = std::move(ended)] {
-    // The job gives way to the GUI thread: the window stays responsive while the job (and the
-    // deflate threads it starts, which take its priority) keeps every core busy. Refused, the job
-    // simply runs at normal priority.
-    platform::SetCurrentThreadPriority(platform::ThreadPriority::kBackground);
     work();
     finished_.store(true);
     // A queued call whose context is gone is dropped by Qt, so a view being destroyed is

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "platform/file.h"
-#include "platform/thread_priority.h"
 #include "zip/deflate_encoder.h"
 #include "zip/entry_source.h"
 #include "zip/zip_entry_record.h"
@@ -53,15 +52,9 @@ DeflatePipeline::DeflatePipeline(std::vector<Job> jobs, unsigned threads, std::u
     : jobs_(std::move(jobs)), maxSize_(maxSize), entries_(jobs_.size()) {
   const unsigned count = std::max(threads, 1u);
   window_ = 2 * static_cast<std::size_t>(count);
-  // The workers run at the priority of the thread that starts them (a job in the window's
-  // background stays there); not every system passes it on by itself.
-  const platform::ThreadPriority priority = platform::CurrentThreadPriority();
   for (unsigned i = 0; i < count; ++i) {
     try {
-      workers_.emplace_back([this, priority] {
-        platform::SetCurrentThreadPriority(priority);
-        WorkerLoop();
-      });
+      workers_.emplace_back([this] { WorkerLoop(); });
     } catch (const std::system_error&) {
       // The system gives no more threads: those already running do the work.
       break;
