@@ -32,23 +32,36 @@ std::size_t BarIndex(engine::ProgressBar bar) {
 struct CViewJobAdapter::Outbox {
   explicit Outbox(CTesselMSOfficeDotmProjView* owner) : view(owner) { clock.start(); }
 
-  // Worker and GUI side, under lock.
+  // Worker and GUI side, under lock. The lock is only ever held for a few moves: a worker
+  // preempted while holding it (a job runs below normal priority) would otherwise stop the
+  // window.
   std::mutex lock;
   std::vector<Entry> queue;
   bool drainPosted = false;
-  bool timerPending = false;
   std::array<int, 2> held{-1, -1};  // positions not yet shown, -1: none
-  Counts counts;
+  // Both sides, without the lock.
+  std::atomic<int> turns{0};
+  std::atomic<int> logBatches{0};
+  std::atomic<int> positions{0};
   // GUI side only.
+  bool timerPending = false;   // a drain when a held position is due
+  bool retryPending = false;   // a drain after the lock was found taken
+  std::vector<Entry> drained;  // emptied after each turn; its capacity serves the next queue
   std::array<qint64, 2> lastShown{-kBarIntervalMs, -kBarIntervalMs};
   CTesselMSOfficeDotmProjView* view;
   QElapsedTimer clock;
 
-  void EnsureDrainLocked(const std::shared_ptr<Outbox>& self) {
-    if (drainPosted) return;
+  // Under lock: true when the caller must post a drain (after letting go of the lock, so that
+  // the GUI thread it wakes does not find the lock taken).
+  bool NeedsDrainLocked() {
+    if (drainPosted) return false;
     drainPosted = true;
+    return true;
+  }
+
+  static void PostDrain(const std::shared_ptr<Outbox>& self) {
     QMetaObject::invokeMethod(
-        view, [self] { self->Drain(self); }, Qt::QueuedConnection);
+        self->view, [self] { self->Drain(self, false); }, Qt::QueuedConnection);
   }
 
   void ShowPosition(std::size_t bar, int pos) {
@@ -57,17 +70,34 @@ struct CViewJobAdapter::Outbox {
     lastShown[bar] = clock.elapsed();
   }
 
+  // GUI thread: drains again after wait ms, once per pending flag (the bars' interval, or a
+  // lock found taken).
+  void DrainLater(const std::shared_ptr<Outbox>& self, qint64 wait, bool Outbox::*pending) {
+    if (this->*pending) return;
+    this->*pending = true;
+    QTimer::singleShot(static_cast<int>(wait), view, [self, pending] {
+      self.get()->*pending = false;
+      self->Drain(self, false);
+    });
+  }
+
   // GUI thread: runs everything queued, in order, consecutive log lines as one batch; then the
-  // held positions whose bar may change again.
-  void Drain(const std::shared_ptr<Outbox>& self) {
-    std::vector<Entry> entries;
+  // held positions whose bar may change again. Unless mayWait (a worker waits for an answer and
+  // so holds nothing), a lock a worker holds is not waited for: the drain comes again shortly.
+  void Drain(const std::shared_ptr<Outbox>& self, bool mayWait) {
     std::array<int, 2> due{-1, -1};
+    qint64 wait = -1;
     {
-      std::lock_guard<std::mutex> guard(lock);
-      entries.swap(queue);
+      std::unique_lock<std::mutex> guard(lock, std::defer_lock);
+      if (mayWait) {
+        guard.lock();
+      } else if (!guard.try_lock()) {
+        DrainLater(self, 1, &Outbox::retryPending);
+        return;
+      }
+      drained.swap(queue);
       drainPosted = false;
       const qint64 now = clock.elapsed();
-      qint64 wait = -1;
       for (std::size_t bar = 0; bar < 2; ++bar) {
         if (held[bar] < 0) continue;
         const qint64 since = now - lastShown[bar];
@@ -78,26 +108,19 @@ struct CViewJobAdapter::Outbox {
           wait = std::max<qint64>(wait, kBarIntervalMs - since);
         }
       }
-      if (wait >= 0 && !timerPending) {
-        timerPending = true;
-        QTimer::singleShot(static_cast<int>(wait), view, [self] {
-          {
-            std::lock_guard<std::mutex> again(self->lock);
-            self->timerPending = false;
-          }
-          self->Drain(self);
-        });
-      }
-      ++counts.turns;
     }
+    ++turns;
+    if (wait >= 0) DrainLater(self, wait, &Outbox::timerPending);
     std::vector<CLogPanel::Line> batch;
-    int batches = 0;
     const auto flushLog = [&] {
       if (batch.empty()) return;
       view->AppendLogLines(batch);
       batch.clear();
-      ++batches;
+      ++logBatches;
     };
+    // Taken out first: a call may run a nested event loop (a message box) that drains again.
+    std::vector<Entry> entries = std::move(drained);
+    drained = std::vector<Entry>();
     for (Entry& entry : entries) {
       if (entry.isLog) {
         batch.push_back(std::move(entry.line));
@@ -107,15 +130,13 @@ struct CViewJobAdapter::Outbox {
       entry.call();
     }
     flushLog();
-    int shown = 0;
     for (std::size_t bar = 0; bar < 2; ++bar) {
       if (due[bar] < 0) continue;
       ShowPosition(bar, due[bar]);
-      ++shown;
+      ++positions;
     }
-    std::lock_guard<std::mutex> guard(lock);
-    counts.logBatches += batches;
-    counts.positions += shown;
+    entries.clear();
+    if (drained.capacity() < entries.capacity()) drained.swap(entries);
   }
 };
 
@@ -127,14 +148,21 @@ bool CViewJobAdapter::OnGuiThread() const {
 }
 
 CViewJobAdapter::Counts CViewJobAdapter::DeliveryCounts() const {
-  std::lock_guard<std::mutex> guard(outbox_->lock);
-  return outbox_->counts;
+  return {outbox_->turns.load(), outbox_->logBatches.load(), outbox_->positions.load()};
+}
+
+std::unique_lock<std::mutex> CViewJobAdapter::HoldOutboxLock() {
+  return std::unique_lock<std::mutex>(outbox_->lock);
 }
 
 void CViewJobAdapter::PostEntry(Entry entry) {
-  std::lock_guard<std::mutex> guard(outbox_->lock);
-  outbox_->queue.push_back(std::move(entry));
-  outbox_->EnsureDrainLocked(outbox_);
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> guard(outbox_->lock);
+    outbox_->queue.push_back(std::move(entry));
+    post = outbox_->NeedsDrainLocked();
+  }
+  if (post) Outbox::PostDrain(outbox_);
 }
 
 template <class Call>
@@ -148,7 +176,8 @@ void CViewJobAdapter::Post(Call call) {
   PostEntry(std::move(entry));
 }
 
-void CViewJobAdapter::ReleasePositionsLocked(int bar) {
+bool CViewJobAdapter::ReleasePositionsLocked(int bar) {
+  bool post = false;
   for (std::size_t b = 0; b < 2; ++b) {
     if (bar >= 0 && static_cast<std::size_t>(bar) != b) continue;
     const int pos = outbox_->held[b];
@@ -157,29 +186,35 @@ void CViewJobAdapter::ReleasePositionsLocked(int bar) {
     Entry entry;
     entry.call = [outbox = outbox_.get(), b, pos] {
       outbox->ShowPosition(b, pos);
-      std::lock_guard<std::mutex> guard(outbox->lock);
-      ++outbox->counts.positions;
+      ++outbox->positions;
     };
     outbox_->queue.push_back(std::move(entry));
-    outbox_->EnsureDrainLocked(outbox_);
+    post = outbox_->NeedsDrainLocked() || post;
   }
+  return post;
+}
+
+void CViewJobAdapter::ReleasePositions(int bar) {
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> guard(outbox_->lock);
+    post = ReleasePositionsLocked(bar);
+  }
+  if (post) Outbox::PostDrain(outbox_);
 }
 
 template <class Result, class Call>
 Result CViewJobAdapter::Ask(Call call, Result whenClosing) {
   if (OnGuiThread()) return call();
   if (closing_.load()) return whenClosing;
-  {
-    // A question shows the window as it is now: every bar at its latest position.
-    std::lock_guard<std::mutex> guard(outbox_->lock);
-    ReleasePositionsLocked(-1);
-  }
+  // A question shows the window as it is now: every bar at its latest position.
+  ReleasePositions(-1);
   Result result = whenClosing;
   // The outbox is emptied first: everything asked for before this question is served first.
   QMetaObject::invokeMethod(
       view_,
       [this, &call, &result, outbox = outbox_] {
-        outbox->Drain(outbox);
+        outbox->Drain(outbox, true);
         if (!closing_.load()) result = call();
       },
       Qt::BlockingQueuedConnection);
@@ -238,20 +273,14 @@ void CViewJobAdapter::SetRowImage(int row, int image) {
 void CViewJobAdapter::ResetEstimate(engine::ProgressBar bar) {
   const std::size_t index = BarIndex(bar);
   lastPos_[index] = -1;
-  if (!OnGuiThread()) {
-    std::lock_guard<std::mutex> guard(outbox_->lock);
-    ReleasePositionsLocked(static_cast<int>(index));
-  }
+  if (!OnGuiThread()) ReleasePositions(static_cast<int>(index));
   Post([view = view_, bar] { view->ProgressBar(bar)->ResetEstimate(); });
 }
 
 void CViewJobAdapter::SetProgressRange(engine::ProgressBar bar, int upper) {
   const std::size_t index = BarIndex(bar);
   lastPos_[index] = -1;
-  if (!OnGuiThread()) {
-    std::lock_guard<std::mutex> guard(outbox_->lock);
-    ReleasePositionsLocked(static_cast<int>(index));
-  }
+  if (!OnGuiThread()) ReleasePositions(static_cast<int>(index));
   Post([view = view_, bar, upper] { view->ProgressBar(bar)->setRange(0, std::max(0, upper)); });
 }
 
@@ -265,16 +294,17 @@ void CViewJobAdapter::SetProgressPos(engine::ProgressBar bar, int pos) {
   int& last = lastPos_[index];
   if (pos == last) return;
   last = pos;
-  std::lock_guard<std::mutex> guard(outbox_->lock);
-  outbox_->held[index] = std::max(0, pos);
-  outbox_->EnsureDrainLocked(outbox_);
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> guard(outbox_->lock);
+    outbox_->held[index] = std::max(0, pos);
+    post = outbox_->NeedsDrainLocked();
+  }
+  if (post) Outbox::PostDrain(outbox_);
 }
 
 void CViewJobAdapter::ShowProgressArea(bool fileBar, bool totalBar) {
-  if (!OnGuiThread()) {
-    std::lock_guard<std::mutex> guard(outbox_->lock);
-    ReleasePositionsLocked(-1);
-  }
+  if (!OnGuiThread()) ReleasePositions(-1);
   Post([view = view_, fileBar, totalBar] { view->ShowProgressArea(fileBar, totalBar); });
 }
 

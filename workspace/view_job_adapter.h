@@ -62,6 +62,8 @@ class CViewJobAdapter : public engine::JobView {
     int positions = 0;   // bar positions applied
   };
   Counts DeliveryCounts() const;
+  // Holds the outbox's lock as a preempted worker would (tests).
+  std::unique_lock<std::mutex> HoldOutboxLock();
 
  private:
   // One queued call: a log line (batched with its neighbours) or anything else.
@@ -76,8 +78,10 @@ class CViewJobAdapter : public engine::JobView {
   template <class Call>
   void Post(Call call);
   void PostEntry(Entry entry);
-  // Moves a held-back position of bar (all bars for -1) into the queue, in order.
-  void ReleasePositionsLocked(int bar);
+  // Moves a held-back position of bar (all bars for -1) into the queue, in order; true when a
+  // drain must be posted (once the lock is let go).
+  bool ReleasePositionsLocked(int bar);
+  void ReleasePositions(int bar);
   template <class Result, class Call>
   Result Ask(Call call, Result whenClosing);
 

@@ -97,6 +97,40 @@ class AdapterTest : public QObject {
         qPrintable(QStringLiteral("%1 positions in %2 ms").arg(counts.positions).arg(elapsed)));
   }
 
+  // A worker that holds the outbox (preempted in the middle of queuing a call) never stops the
+  // GUI thread: the drain comes back later and everything still arrives in order.
+  void heldOutboxDoesNotStopTheGuiThread() {
+    CTesselMSOfficeDotmProjView view(&running_);
+    CViewJobAdapter adapter(&view);
+    std::thread worker([&] {
+      adapter.ClearLog();
+      adapter.AppendLog("first\r\n", 0x000000);
+    });
+    worker.join();
+    std::atomic<bool> held{false};
+    std::atomic<bool> guiReturned{false};
+    std::atomic<bool> releasedByTimeout{false};
+    std::thread holder([&] {
+      auto lock = adapter.HoldOutboxLock();
+      held = true;
+      QElapsedTimer waited;
+      waited.start();
+      while (!guiReturned.load() && waited.elapsed() < 5000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      releasedByTimeout = !guiReturned.load();
+    });
+    while (!held.load())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    QCoreApplication::processEvents();  // runs the posted drain while the lock is taken
+    guiReturned = true;
+    holder.join();
+    QVERIFY(!releasedByTimeout.load());
+    std::thread second([&] { adapter.AppendLog("second\r\n", 0x000000); });
+    second.join();
+    auto* log = Find<QTextEdit>(&view, workspace_ids::kEditCtrl);
+    QTRY_COMPARE(log->toPlainText(), QStringLiteral("first\nsecond\n"));
+  }
+
   // A position with nothing after it still shows, within the interval.
   void lastPositionArrivesOnItsOwn() {
     CTesselMSOfficeDotmProjView view(&running_);
