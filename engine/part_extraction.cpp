@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/orphan_streams.h"
 #include "engine/package_tree_repair.h"
 #include "platform/file.h"
 #include "platform/temp_folder.h"
@@ -353,6 +354,22 @@ std::string TreeName(const std::wstring& partPath) {
   return name;
 }
 
+// Data whose header was destroyed goes back under the name its content tells; a copy of that
+// name that could not be written is then no longer lost.
+void AddOrphanStreams(const fs::path& fileFolder, std::string_view packagePath,
+                      const ScanList& scanList, ExtractionReport& report) {
+  const OrphanRecovery recovery = RecoverOrphanStreams(fileFolder, packagePath, scanList);
+  for (const auto& [name, offset] : recovery.identified) {
+    std::erase_if(report.notWhole,
+                  [&name](const PartReport& part) { return TreeName(part.partPath) == name; });
+    std::wstring partPath = platform::WideFromBytes(name);
+    std::replace(partPath.begin(), partPath.end(), L'/', L'\\');
+    report.notWhole.push_back({partPath, PartOutcome::kIdentified});
+    ++report.written;
+  }
+  report.unidentified = recovery.unidentified;
+}
+
 // Mends the tree so that a word processor opens it (cut XML closed, relationships and content
 // types completed). Every part it writes is named in the report unless already reported cut
 // short or damaged; a folder that cannot receive content types is a part not written.
@@ -404,6 +421,8 @@ const char* PartOutcomeText(PartOutcome outcome) {
       return "no safe file name is left of the part name";
     case PartOutcome::kFolderBlocked:
       return "the name clashes with a folder of other parts";
+    case PartOutcome::kIdentified:
+      return "found without its header, named by its content";
   }
   return "unknown";
 }
@@ -416,6 +435,8 @@ PartStatus StatusOf(PartOutcome outcome) {
       return PartStatus::kCutShort;
     case PartOutcome::kDamaged:
       return PartStatus::kDamaged;
+    case PartOutcome::kIdentified:
+      return PartStatus::kIdentified;
     default:
       return PartStatus::kLost;
   }
@@ -479,6 +500,7 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
     view.SetProgressPos(ProgressBar::kFile, ProgressValue(i));
   }
   ExtractionReport report = extractor.Report();
+  if (opened) AddOrphanStreams(fileFolder, packagePath, scanList, report);
   RepairTreeAndPlaceContentTypes(fileFolder, report);
   view.SetProgressPos(ProgressBar::kFile, ProgressValue(count));
   return report;

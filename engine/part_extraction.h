@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,6 +29,7 @@ enum class PartOutcome {
   kWriteFailed,        // the output could not be written (a full disk, a name the system refuses)
   kNameRefused,        // no safe file name is left of its name
   kFolderBlocked,      // its name clashes with a folder of other parts, or a folder level is a file
+  kIdentified,         // its header was destroyed: written under the name its content tells
 };
 const char* PartOutcomeText(PartOutcome outcome);
 // The status a part has in the log for this outcome.
@@ -60,6 +62,9 @@ struct ExtractionReport {
   // Parts the pass after extraction wrote (closed, rewritten or built), in package form with
   // '/', other than those already reported cut short or damaged: they are not as recovered.
   std::vector<std::string> rebuilt;
+  // File offsets of data found without a header (see orphan_streams.h) that tells no name: left
+  // out.
+  std::vector<std::uint64_t> unidentified;
 };
 
 // Extracts the listed parts into fileFolder, drives the file-progress bar, then restores

@@ -50,6 +50,12 @@ void LogPartsNotWhole(JobView& view, const std::string& package, const Extractio
     LogForPackage(view, package, std::string(kLogPart) + part + std::string(kLogPartRebuilt),
                   kLogRed);
   }
+  for (const auto offset : report.unidentified) {
+    LogForPackage(
+        view, package,
+        std::string(kLogOrphanHead) + std::to_string(offset) + std::string(kLogOrphanUnidentified),
+        kLogRed);
+  }
 }
 
 // Extracts the scanned parts of the package at row into its file folder and marks the row.
@@ -80,7 +86,8 @@ void ExtractScannedPackage(const JobThreadParam& param, int row, const std::stri
   view.SetRowData(row, kRowRepaired);
   // A part written anew (closed, completed or built) is not the package's own: the row is
   // whole only when every part came back as it was.
-  const bool whole = report.notWhole.empty() && report.rebuilt.empty() && !scanStopped;
+  const bool whole = report.notWhole.empty() && report.rebuilt.empty() &&
+                     report.unidentified.empty() && !scanStopped;
   view.RowFinished(JobKind::kRepair, row, whole ? RowResult::kWhole : RowResult::kIncomplete);
 }
 
