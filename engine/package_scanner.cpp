@@ -77,9 +77,16 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes) {
 
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
                  std::size_t bufferSize, bool* stoppedEarly) {
+  return ScanPackageFrom(param, packagePath, platform::PathFromUtf8(packagePath), scanList,
+                         bufferSize, stoppedEarly);
+}
+
+bool ScanPackageFrom(const JobThreadParam& param, std::string_view packagePath,
+                     const std::filesystem::path& readPath, ScanList& scanList,
+                     std::size_t bufferSize, bool* stoppedEarly) {
   JobView& view = *param.pView;
   platform::File package;
-  if (!package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead)) {
+  if (!package.Open(readPath, platform::File::Mode::kRead)) {
     view.MessageBox(platform::LastErrorText(), kAppCaption, kMbIconInformation);
     return false;
   }

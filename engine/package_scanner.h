@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,5 +35,11 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes);
 // the file, so that parts after that point were never looked for.
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
                  std::size_t bufferSize = kScanBufferSize, bool* stoppedEarly = nullptr);
+
+// ScanPackage reading the bytes of readPath (a restored copy of the package) while the log
+// names packagePath.
+bool ScanPackageFrom(const JobThreadParam& param, std::string_view packagePath,
+                     const std::filesystem::path& readPath, ScanList& scanList,
+                     std::size_t bufferSize = kScanBufferSize, bool* stoppedEarly = nullptr);
 
 }  // namespace engine

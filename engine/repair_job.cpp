@@ -8,6 +8,7 @@
 #include "engine/package_scanner.h"
 #include "engine/part_entry.h"
 #include "engine/part_extraction.h"
+#include "engine/text_mode_damage.h"
 #include "engine/working_folder.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
@@ -62,12 +63,13 @@ void LogPartsNotWhole(JobView& view, const std::string& package, const Extractio
 // scanStopped: a stop request ended the scan early, so parts after the point it reached were
 // never looked for.
 void ExtractScannedPackage(const JobThreadParam& param, int row, const std::string& package,
-                           const ScanList& scanList, bool scanStopped) {
+                           const std::string& readPath, const ScanList& scanList,
+                           bool scanStopped) {
   JobView& view = *param.pView;
   const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
   ExtractionReport report;
   if (MakeFreshFileFolder(param.workingFolder, fileFolder)) {
-    report = ExtractParts(view, fileFolder, package, scanList);
+    report = ExtractParts(view, fileFolder, readPath, scanList);
   }
   if (report.written == 0) {
     // Nothing of the package could be recovered: saying "Repaired" would make the save job
@@ -93,14 +95,23 @@ void ExtractScannedPackage(const JobThreadParam& param, int row, const std::stri
 
 void RepairRow(const JobThreadParam& param, int row, const std::string& package,
                ScanList& scanList) {
+  // A package copied as text is read through a copy with the copy's damage undone.
+  const auto restored = RestoreTextModeCopy(platform::PathFromUtf8(package), param.workingFolder);
+  const std::string readPath = restored ? platform::Utf8FromPath(restored->copy) : package;
+  if (restored) LogForPackage(*param.pView, package, kLogTextModeUndone);
   bool stopped = false;
-  if (!ScanPackage(param, package, scanList, kScanBufferSize, &stopped)) {
+  if (!ScanPackageFrom(param, package, platform::PathFromUtf8(readPath), scanList, kScanBufferSize,
+                       &stopped)) {
     // The scanner has told the user why; the row keeps its earlier state.
     LogForPackage(*param.pView, package, kLogExtractionFailed);
     param.pView->RowFinished(JobKind::kRepair, row, RowResult::kFailed);
-    return;
+  } else {
+    ExtractScannedPackage(param, row, package, readPath, scanList, stopped);
   }
-  ExtractScannedPackage(param, row, package, scanList, stopped);
+  if (restored) {
+    std::error_code ec;
+    fs::remove(restored->copy, ec);
+  }
 }
 
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {
