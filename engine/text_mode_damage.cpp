@@ -105,6 +105,7 @@ struct PartCheck {
   std::uint64_t next = 0;  // the next record's signature (or the end of the file)
   std::uint16_t method = 0;
   std::optional<std::uint64_t> size;  // stored parts: the size stated for the data
+  std::uint64_t dataEnd = 0;          // stored parts: where their data seems to end
   std::vector<std::uint32_t> crcs;    // the CRC-32s stated for it
   bool confirmed = false;
 };
@@ -128,15 +129,19 @@ void CheckDeflated(ScanReader& reader, const LocalHeader& header, PartCheck& che
 void CheckStored(ScanReader& reader, const LocalHeader& header, PartCheck& check,
                  std::uint64_t& budget) {
   if (!header.HasDescriptor() || header.crc != 0) check.crcs.push_back(header.crc);
+  check.dataEnd = check.next;
   if (header.compressedSize != 0 && header.compressedSize != kZip64Marker) {
     check.size = header.compressedSize;
   } else {
+    // The descriptor before the next record states the size; a size that is not the distance
+    // to it fails the CRC-32 below, and tells how many bytes went missing.
     static constexpr std::array<Signature, 1> kDescriptor{kDataDescriptorSignature};
     const auto hit = reader.FindSignature(check.dataOffset, kDescriptor, nullptr);
     if (!hit || hit->offset > check.next) return;
     const auto descriptor = ReadDescriptor(reader, hit->offset);
-    if (!descriptor || descriptor->compressedSize != hit->offset - check.dataOffset) return;
+    if (!descriptor) return;
     check.size = descriptor->compressedSize;
+    check.dataEnd = hit->offset;
     check.crcs.push_back(descriptor->crc);
   }
   if (*check.size > reader.FileSize() - check.dataOffset) return;
@@ -214,21 +219,26 @@ class MemorySource : public zip::ByteSource {
 // The search among the CR LF choices of the parts that fail in the restored copy.
 class ChoiceSearch {
  public:
-  ChoiceSearch(ScanReader& copy, const std::vector<std::uint64_t>& dropped, std::size_t maxAttempts)
-      : copy_(copy), dropped_(dropped), maxAttempts_(maxAttempts) {}
+  // places: where a CR may be put back before an LF of the file copy reads.
+  ChoiceSearch(ScanReader& copy, const std::vector<std::uint64_t>& places, std::size_t maxAttempts)
+      : copy_(copy), dropped_(places), maxAttempts_(maxAttempts) {}
 
-  // Tries the part's choices, fewest kept CRs first; true when one matches its CRC-32, whose
-  // kept places then join keep.
-  bool Search(const PartCheck& check, std::set<std::uint64_t>& keep) {
+  // Tries the part's choices, fewest CRs put back first (exactly count when given); true when
+  // one matches its CRC-32, whose places then join keep.
+  bool Search(const PartCheck& check, std::set<std::uint64_t>& keep,
+              std::optional<std::size_t> exactCount = std::nullopt) {
     if (check.crcs.empty() || (check.method == kMethodStored && !check.size)) return false;
     const auto first = std::lower_bound(dropped_.begin(), dropped_.end(), check.dataOffset);
     const auto last = std::lower_bound(first, dropped_.end(), check.next);
     const std::vector<std::uint64_t> places(first, last);
     const std::uint64_t length = check.next - check.dataOffset;
-    if (places.empty() || length + places.size() > kMaxChoicePartSize) return false;
+    if (places.empty() || exactCount == 0u || length + places.size() > kMaxChoicePartSize) {
+      return false;
+    }
     base_.resize(static_cast<std::size_t>(length));
     if (copy_.ReadAt(check.dataOffset, base_) != base_.size()) return false;
-    for (std::size_t count = 1; count <= places.size(); ++count) {
+    for (std::size_t count = exactCount.value_or(1);
+         count <= std::min(places.size(), exactCount.value_or(places.size())); ++count) {
       std::vector<std::size_t> chosen(count);
       for (std::size_t i = 0; i < count; ++i)
         chosen[i] = i;
@@ -301,6 +311,46 @@ class ChoiceSearch {
   std::vector<std::uint8_t> candidate_;
 };
 
+// The places of the file's LFs when no CR LF pair is left in it (every one may have lost its
+// CR); nothing when a CR LF pair is there or there is no LF.
+std::optional<std::vector<std::uint64_t>> LfPlacesWithoutCrLf(platform::File& file) {
+  std::vector<std::uint64_t> places;
+  std::uint8_t previous = 0;
+  bool pair = false;
+  std::uint64_t offset = 0;
+  const bool read = ForEachPiece(file, [&](std::span<const std::uint8_t> piece) {
+    for (const std::uint8_t byte : piece) {
+      if (byte == kLf) {
+        pair = pair || previous == kCr;
+        places.push_back(offset);
+      }
+      previous = byte;
+      ++offset;
+    }
+  });
+  if (!read || pair || places.empty()) return std::nullopt;
+  return places;
+}
+
+// Writes the file with a CR put back before each LF whose offset is in insert.
+bool WriteWithCrsPutBack(platform::File& damaged, platform::File& out,
+                         const std::set<std::uint64_t>& insert) {
+  std::vector<std::uint8_t> buffer;
+  buffer.reserve(2 * kPiece);
+  std::uint64_t offset = 0;
+  bool written = true;
+  const bool read = ForEachPiece(damaged, [&](std::span<const std::uint8_t> piece) {
+    buffer.clear();
+    for (const std::uint8_t byte : piece) {
+      if (byte == kLf && insert.contains(offset)) buffer.push_back(kCr);
+      buffer.push_back(byte);
+      ++offset;
+    }
+    written = written && out.Write(std::as_bytes(std::span(buffer)));
+  });
+  return read && written;
+}
+
 struct Copy {
   fs::path path;
   std::vector<std::uint64_t> dropped;
@@ -342,6 +392,51 @@ std::set<std::uint64_t> SearchChoices(const Copy& copy, const std::vector<PartCh
   return keep;
 }
 
+// The bytes a stored part whose size is stated lacks: how many CRs it lost, when that is known.
+std::optional<std::size_t> MissingBytes(const PartCheck& check) {
+  if (check.method != kMethodStored || !check.size) return std::nullopt;
+  const std::uint64_t found = check.dataEnd - check.dataOffset;
+  if (*check.size <= found) return std::size_t{0};
+  return static_cast<std::size_t>(*check.size - found);
+}
+
+// The reverse damage, every CR LF made LF, cannot be undone as a whole: an LF does not say
+// whether it had a CR. Parts that fail their CRC-32 are tried with CRs put back, stored parts
+// (whose stated size tells how many) first.
+std::optional<TextModeRestoration> PutBackLostCrs(platform::File& damaged, const fs::path& package,
+                                                  const fs::path& folder, std::size_t maxAttempts) {
+  const auto places = LfPlacesWithoutCrLf(damaged);
+  if (!places) return std::nullopt;
+  auto checks = CheckParts(package);
+  std::stable_partition(checks.begin(), checks.end(),
+                        [](const PartCheck& check) { return MissingBytes(check).has_value(); });
+  platform::File file;
+  if (!file.Open(package, platform::File::Mode::kRead)) return std::nullopt;
+  const std::int64_t size = file.Size();
+  if (size <= 0 || !file.Seek(0)) return std::nullopt;
+  ScanReader reader(file, static_cast<std::uint64_t>(size), kPiece);
+  ChoiceSearch search(reader, *places, maxAttempts);
+  TextModeRestoration restoration;
+  std::set<std::uint64_t> insert;
+  for (const auto& check : checks) {
+    if (!check.confirmed && search.Search(check, insert, MissingBytes(check))) {
+      ++restoration.choicesTaken;
+    }
+  }
+  restoration.attempts = search.Attempts();
+  if (insert.empty()) return std::nullopt;
+  auto temp = platform::CreateTempFile(folder, kCopyPrefix);
+  if (!temp) return std::nullopt;
+  const bool written = WriteWithCrsPutBack(damaged, temp->file, insert);
+  if (!temp->file.Close() || !written) {
+    Remove(temp->path);
+    return std::nullopt;
+  }
+  restoration.copy = temp->path;
+  restoration.partsConfirmed = Confirmed(checks) + restoration.choicesTaken;
+  return restoration;
+}
+
 }  // namespace
 
 std::optional<TextModeRestoration> RestoreTextModeCopy(const fs::path& package,
@@ -350,7 +445,7 @@ std::optional<TextModeRestoration> RestoreTextModeCopy(const fs::path& package,
   try {
     platform::File damaged;
     if (folder.empty() || !damaged.Open(package, platform::File::Mode::kRead)) return std::nullopt;
-    if (!NoLoneLf(damaged)) return std::nullopt;
+    if (!NoLoneLf(damaged)) return PutBackLostCrs(damaged, package, folder, maxAttempts);
     auto copy = MakeCopy(damaged, folder, {});
     if (!copy) return std::nullopt;
     const std::size_t before = Confirmed(CheckParts(package));

@@ -5,6 +5,9 @@
 // is kept only when more parts pass their CRC-32 in it than in the file as it is. Converters
 // that leave an existing CR LF alone make each CR LF of a part that still fails a choice: the
 // choices its CRC-32 can tell apart are tried, within kMaxChoiceAttempts and kMaxChoiceBytes.
+// The reverse copy (every CR LF made LF, no CR LF left in the file) cannot be undone as a whole;
+// the parts that fail their CRC-32 are tried with CRs put back before their LFs, within the
+// same bounds, and a copy is written only when one of them comes back.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +35,8 @@ struct TextModeRestoration {
 };
 
 // The file at package with its text-mode damage undone, written as a new file in folder; nothing
-// when the file shows no such damage, or undoing it confirms no more parts than before. The
+// when the file shows no such damage, or undoing it confirms no more parts than before.
+// partsConfirmed counts what the check of the copy saw (up to kMaxComparedBytes of data). The
 // caller removes the copy when done with it. maxAttempts bounds the choice search (tests make it
 // small).
 std::optional<TextModeRestoration> RestoreTextModeCopy(

@@ -159,6 +159,29 @@ TEST_F(TextModeTest, APackageWhoseLfsAllFollowACrOfTheirOwnIsLeftAsItIs) {
   EXPECT_EQ(files, 1u);
 }
 
+TEST_F(TextModeTest, CrsLostFromAStoredPartArePutBackAsItsSizeAndCrcTell) {
+  // Every CR LF made LF: the stored part lost the CR of its one pair; its stated size says one
+  // byte is missing, its CRC-32 says before which LF.
+  PackageBuilder builder;
+  const Bytes binary = BinaryWithCrLf();
+  builder.AddDeflated("word/document.xml", "<w:document xmlns:w=\"urn:w\"/>");
+  builder.Add({.name = "word/vbaProject.bin", .content = binary, .method = 0});
+  builder.AddDeflated("docProps/app.xml", "<Properties/>");
+  const Bytes package = builder.Build();
+  Bytes damaged;
+  for (std::size_t i = 0; i < package.size(); ++i) {
+    if (!(package[i] == 0x0D && i + 1 < package.size() && package[i + 1] == 0x0A)) {
+      damaged.push_back(package[i]);
+    }
+  }
+  ASSERT_LT(damaged.size(), package.size());
+  const auto restored = engine::RestoreTextModeCopy(Write(damaged), folder_.Path());
+  ASSERT_TRUE(restored.has_value());
+  EXPECT_EQ(restored->choicesTaken, 1u);
+  EXPECT_TRUE(RecoverFrom(restored->copy).empty());
+  EXPECT_EQ(Output("word/vbaProject.bin"), binary);
+}
+
 TEST_F(TextModeTest, AnIntactPackageIsNotTouched) {
   EXPECT_FALSE(engine::RestoreTextModeCopy(Write(Package(Parts())), folder_.Path()).has_value());
 }
