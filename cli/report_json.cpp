@@ -148,6 +148,8 @@ const char* ExtractionName(engine::PartOutcome outcome) {
       return "name_refused";
     case PartOutcome::kFolderBlocked:
       return "folder_blocked";
+    case PartOutcome::kIdentified:
+      return "identified";
   }
   return "no_data";
 }

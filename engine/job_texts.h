@@ -47,6 +47,17 @@ inline constexpr std::string_view kLogPartLost = " could not be recovered....\r\
 // A part the repair wrote itself (XML closed, relationships or content types completed or built):
 // it is not as it was recovered.
 inline constexpr std::string_view kLogPartRebuilt = " is rebuilt....\r\n";
+// A part whose header was destroyed: its data was found without it and its name told by what
+// the data holds, so the name is a conclusion, not the package's own.
+inline constexpr std::string_view kLogPartIdentified = " is identified by its content....\r\n";
+// Data found without a header that tells no name: the package path, this head, the data's
+// file offset in decimal and the tail.
+// A package whose every LF had become CR LF (a copy in text mode): it is read with that undone.
+inline constexpr std::string_view kLogTextModeUndone =
+    " file was changed by a copy in text mode, its line ends are undone....\r\n";
+inline constexpr std::string_view kLogOrphanHead = " data at offset ";
+inline constexpr std::string_view kLogOrphanUnidentified =
+    " could not be identified, it is left out....\r\n";
 
 // Whole lines.
 inline constexpr std::string_view kLogStarLine =
@@ -122,6 +133,8 @@ inline std::string_view PartStatusLogText(PartStatus status) {
       return kLogPartDamaged;
     case PartStatus::kLost:
       return kLogPartLost;
+    case PartStatus::kIdentified:
+      return kLogPartIdentified;
   }
   return kLogPartLost;
 }

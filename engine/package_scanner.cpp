@@ -200,8 +200,7 @@ void ScanWindows(ScanReader& reader, ScanList& scanList, const std::atomic<int>*
   std::uint64_t next = 0;
   while (const auto hit = reader.FindSignature(next, kHeaders, running)) {
     next = hit->which == 0
-               ? HandleLocalHeader(reader, hit->offset, directory, listed, scanList, running,
-                                   kept)
+               ? HandleLocalHeader(reader, hit->offset, directory, listed, scanList, running, kept)
                : HandleCentralHeader(reader, hit->offset, directory);
   }
   FindMovedHeaders(reader, directory, scanList, running);
@@ -221,9 +220,16 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes) {
 
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
                  std::size_t bufferSize, bool* stoppedEarly, KeptStreams* kept) {
+  return ScanPackageFrom(param, packagePath, platform::PathFromUtf8(packagePath), scanList,
+                         bufferSize, stoppedEarly, kept);
+}
+
+bool ScanPackageFrom(const JobThreadParam& param, std::string_view packagePath,
+                     const std::filesystem::path& readPath, ScanList& scanList,
+                     std::size_t bufferSize, bool* stoppedEarly, KeptStreams* kept) {
   JobView& view = *param.pView;
   platform::File package;
-  if (!package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead)) {
+  if (!package.Open(readPath, platform::File::Mode::kRead)) {
     view.MessageBox(platform::LastErrorText(), kAppCaption, kMbIconInformation);
     return false;
   }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,5 +38,12 @@ std::wstring PartPathFromNameBytes(std::span<const std::uint8_t> nameBytes);
 bool ScanPackage(const JobThreadParam& param, std::string_view packagePath, ScanList& scanList,
                  std::size_t bufferSize = kScanBufferSize, bool* stoppedEarly = nullptr,
                  KeptStreams* kept = nullptr);
+
+// ScanPackage reading the bytes of readPath (a restored copy of the package) while the log
+// names packagePath.
+bool ScanPackageFrom(const JobThreadParam& param, std::string_view packagePath,
+                     const std::filesystem::path& readPath, ScanList& scanList,
+                     std::size_t bufferSize = kScanBufferSize, bool* stoppedEarly = nullptr,
+                     KeptStreams* kept = nullptr);
 
 }  // namespace engine

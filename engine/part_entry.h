@@ -13,8 +13,9 @@ inline constexpr std::uint16_t kMethodDeflated = 8;
 
 // What became of a part: whole (its bytes match its CRC-32), cut short (the file or the deflate
 // stream ends early: the bytes before are kept), damaged (all its bytes are there but they do not
-// match the CRC-32, or no CRC-32 survived to check them), or lost.
-enum class PartStatus { kWhole, kCutShort, kDamaged, kLost };
+// match the CRC-32, or no CRC-32 survived to check them), lost, or identified (its header was
+// destroyed: its data was found by its content, and its name follows from what it holds).
+enum class PartStatus { kWhole, kCutShort, kDamaged, kLost, kIdentified };
 
 // How the end of a part's data was found.
 enum class SizeEvidence {

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/orphan_streams.h"
 #include "engine/package_tree_repair.h"
 #include "platform/file.h"
 #include "platform/temp_folder.h"
@@ -382,8 +383,9 @@ class Extractor {
     std::error_code ec;
     fs::remove(stream->path, ec);
     if (beats) return false;
-    copies_[index] = {outcome, Rank(outcome) > 0 ? std::optional(DecodedBytes{bytes, stream->result.crc})
-                                                 : std::nullopt};
+    copies_[index] = {outcome, Rank(outcome) > 0
+                                   ? std::optional(DecodedBytes{bytes, stream->result.crc})
+                                   : std::nullopt};
     if (Rank(outcome) == 0) Note(index, key, entry.partPath, outcome);
     return true;
   }
@@ -421,6 +423,22 @@ std::string TreeName(const std::wstring& partPath) {
   std::string name = platform::Utf8FromPath(*relative);
   std::replace(name.begin(), name.end(), static_cast<char>(fs::path::preferred_separator), '/');
   return name;
+}
+
+// Data whose header was destroyed goes back under the name its content tells; a copy of that
+// name that could not be written is then no longer lost.
+void AddOrphanStreams(const fs::path& fileFolder, std::string_view packagePath,
+                      const ScanList& scanList, ExtractionReport& report) {
+  const OrphanRecovery recovery = RecoverOrphanStreams(fileFolder, packagePath, scanList);
+  for (const auto& [name, offset] : recovery.identified) {
+    std::erase_if(report.notWhole,
+                  [&name](const PartReport& part) { return TreeName(part.partPath) == name; });
+    std::wstring partPath = platform::WideFromBytes(name);
+    std::replace(partPath.begin(), partPath.end(), L'/', L'\\');
+    report.notWhole.push_back({partPath, PartOutcome::kIdentified});
+    ++report.written;
+  }
+  report.unidentified = recovery.unidentified;
 }
 
 // Mends the tree so that a word processor opens it (cut XML closed, relationships and content
@@ -478,6 +496,8 @@ PartFate FateOf(PartOutcome outcome) {
       return PartFate::kPartial;
     case PartStatus::kDamaged:
       return PartFate::kDamaged;
+    case PartStatus::kIdentified:
+      return PartFate::kIdentified;
     case PartStatus::kLost:
       break;
   }
@@ -508,6 +528,12 @@ void AssignFates(ExtractionReport& report, bool contentTypesPlaced) {
     }
     written.insert(name);
     if (rebuilt.contains(name)) part.fate = PartFate::kRebuilt;
+  }
+  // Data found without a header stands for no entry of the scan list: it is named here.
+  for (const auto& part : report.notWhole) {
+    if (part.outcome != PartOutcome::kIdentified) continue;
+    const std::string name = TreeName(part.partPath);
+    if (written.insert(name).second) report.unfound.push_back({name, PartFate::kIdentified});
   }
   for (const auto& name : report.rebuilt) {
     if (!written.contains(name)) report.unfound.push_back({name, PartFate::kRebuilt});
@@ -540,6 +566,8 @@ const char* PartOutcomeText(PartOutcome outcome) {
       return "no safe file name is left of the part name";
     case PartOutcome::kFolderBlocked:
       return "the name clashes with a folder of other parts";
+    case PartOutcome::kIdentified:
+      return "found without its header, named by its content";
   }
   return "unknown";
 }
@@ -552,6 +580,8 @@ PartStatus StatusOf(PartOutcome outcome) {
       return PartStatus::kCutShort;
     case PartOutcome::kDamaged:
       return PartStatus::kDamaged;
+    case PartOutcome::kIdentified:
+      return PartStatus::kIdentified;
     default:
       return PartStatus::kLost;
   }
@@ -626,6 +656,7 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
   for (auto& part : report.found) {
     if (part.folderEntry) part.outcome = PartOutcome::kWhole;
   }
+  if (opened) AddOrphanStreams(fileFolder, packagePath, scanList, report);
   AssignFates(report, RepairTreeAndPlaceContentTypes(fileFolder, report));
   view.SetProgressPos(ProgressBar::kFile, ProgressValue(count));
   return report;

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "engine/job_view.h"
-#include "engine/package_tree_repair.h"
 #include "engine/kept_streams.h"
+#include "engine/package_tree_repair.h"
 #include "engine/part_entry.h"
 #include "platform/file.h"
 
@@ -31,6 +31,7 @@ enum class PartOutcome {
   kWriteFailed,        // the output could not be written (a full disk, a name the system refuses)
   kNameRefused,        // no safe file name is left of its name
   kFolderBlocked,      // its name clashes with a folder of other parts, or a folder level is a file
+  kIdentified,         // its header was destroyed: written under the name its content tells
 };
 const char* PartOutcomeText(PartOutcome outcome);
 // The status a part has in the log for this outcome.
@@ -117,6 +118,9 @@ struct ExtractionReport {
   std::vector<FoundPart> found;
   std::vector<UnfoundPart> unfound;
   std::optional<TreeRepairResult> tree;
+  // File offsets of data found without a header (see orphan_streams.h) that tells no name: left
+  // out.
+  std::vector<std::uint64_t> unidentified;
 };
 
 // Extracts the listed parts into fileFolder, drives the file-progress bar, then restores

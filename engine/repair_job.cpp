@@ -11,6 +11,7 @@
 #include "engine/part_extraction.h"
 #include "engine/repair_report.h"
 #include "engine/row_lanes.h"
+#include "engine/text_mode_damage.h"
 #include "engine/working_folder.h"
 #include "platform/file.h"
 #include "platform/temp_folder.h"
@@ -60,6 +61,12 @@ void LogPartsNotWhole(JobView& view, RepairRowReport& facts, const ExtractionRep
   for (const auto& part : report.rebuilt) {
     LogShortfall(view, facts, std::string(kLogPart) + part + std::string(kLogPartRebuilt), kLogRed);
   }
+  for (const auto offset : report.unidentified) {
+    LogShortfall(
+        view, facts,
+        std::string(kLogOrphanHead) + std::to_string(offset) + std::string(kLogOrphanUnidentified),
+        kLogRed);
+  }
 }
 
 // The row's report and result, in that order.
@@ -94,13 +101,14 @@ std::string OpenFailureReason(const std::string& package) {
 // scanStopped: a stop request ended the scan early, so parts after the point it reached were
 // never looked for.
 void ExtractScannedPackage(const JobThreadParam& param, int row, const std::string& package,
-                           const ScanList& scanList, bool scanStopped, KeptStreams& kept) {
+                           const std::string& readPath, const ScanList& scanList, bool scanStopped,
+                           KeptStreams& kept) {
   JobView& view = *param.pView;
   RepairRowReport facts{.package = package, .opened = true, .scanStopped = scanStopped};
   const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
   ExtractionReport report;
   if (MakeFreshFileFolder(param.workingFolder, fileFolder)) {
-    report = ExtractParts(view, fileFolder, package, scanList, &kept);
+    report = ExtractParts(view, fileFolder, readPath, scanList, &kept);
   }
   TakeExtractionFacts(facts, report, scanList);
   if (scanStopped) facts.outcomes.emplace_back(kReportScanStopped);
@@ -121,27 +129,39 @@ void ExtractScannedPackage(const JobThreadParam& param, int row, const std::stri
   view.SetRowData(row, kRowRepaired);
   // A part written anew (closed, completed or built) is not the package's own: the row is
   // whole only when every part came back as it was.
-  const bool whole = report.notWhole.empty() && report.rebuilt.empty() && !scanStopped;
+  const bool whole = report.notWhole.empty() && report.rebuilt.empty() &&
+                     report.unidentified.empty() && !scanStopped;
   FinishRow(view, row, facts, whole ? RowResult::kWhole : RowResult::kIncomplete);
 }
 
 void RepairRow(const JobThreadParam& param, int row, const std::string& package,
                ScanList& scanList) {
+  // A package copied as text is read through a copy with the copy's damage undone.
+  const auto restored = RestoreTextModeCopy(platform::PathFromUtf8(package), param.workingFolder);
+  const std::string readPath = restored ? platform::Utf8FromPath(restored->copy) : package;
+  if (restored) LogForPackage(*param.pView, package, kLogTextModeUndone);
   bool stopped = false;
   // Streams inflated to find their end keep their output beside the file folders, on the same
   // file system, until extraction moves it into place; what is left goes with this object.
-  KeptStreams kept(param.workingFolder);
-  if (!ScanPackage(param, package, scanList, kScanBufferSize, &stopped, &kept)) {
-    // The scanner has told the user why; the row keeps its earlier state.
-    RepairRowReport facts{.package = package};
-    LogShortfall(*param.pView, facts, kLogExtractionFailed, kLogBlack);
-    if (std::string reason = OpenFailureReason(package); !reason.empty()) {
-      facts.outcomes.push_back(std::move(reason));
+  {
+    KeptStreams kept(param.workingFolder);
+    if (!ScanPackageFrom(param, package, platform::PathFromUtf8(readPath), scanList,
+                         kScanBufferSize, &stopped, &kept)) {
+      // The scanner has told the user why; the row keeps its earlier state.
+      RepairRowReport facts{.package = package};
+      LogShortfall(*param.pView, facts, kLogExtractionFailed, kLogBlack);
+      if (std::string reason = OpenFailureReason(package); !reason.empty()) {
+        facts.outcomes.push_back(std::move(reason));
+      }
+      FinishRow(*param.pView, row, facts, RowResult::kFailed);
+    } else {
+      ExtractScannedPackage(param, row, package, readPath, scanList, stopped, kept);
     }
-    FinishRow(*param.pView, row, facts, RowResult::kFailed);
-    return;
   }
-  ExtractScannedPackage(param, row, package, scanList, stopped, kept);
+  if (restored) {
+    std::error_code ec;
+    fs::remove(restored->copy, ec);
+  }
 }
 
 void MarkStoppedRows(JobView& view, int firstRow, int rowCount) {

@@ -23,6 +23,8 @@ PART_VERDICTS = {
     " could not be recovered....": "lost",
     # Written anew by the repair (closed, completed or built): said so, so never claimed whole.
     " is rebuilt....": "rebuilt",
+    # Found without its header and named by its content: the name is a conclusion.
+    " is identified by its content....": "identified",
 }
 
 

@@ -256,5 +256,55 @@ TEST_F(RepairJobTest, StopDuringSecondOfThree) {
   }
 }
 
+// Data whose header was destroyed comes back under the name its content tells, said in red; the
+// row is not whole, as the name is a conclusion.
+TEST_F(RepairJobTest, DataUnderADestroyedHeaderIsLoggedAsIdentified) {
+  const auto parts = testsupport::SampleTemplateParts();
+  testsupport::PackageBuilder builder;
+  for (const auto& [name, content] : parts)
+    builder.Add({.name = name, .content = content});
+  Bytes bytes = builder.Build();
+  // The content types tell themselves by their root; nothing in this package leads to the image
+  // by name, so an image would be left out.
+  const std::size_t types = 0;
+  ASSERT_EQ(parts[types].first, "[Content_Types].xml");
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(builder.HeaderOffsets()[types]), 4,
+              std::uint8_t{0});
+  const std::string package = Package("in/Report.dotm", bytes);
+  RecordingView view({package});
+  RunRepair(view);
+  const std::string line =
+      package + " part [Content_Types].xml is identified by its content....\r\n";
+  const auto log = view.Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), LogLine{line, kRed}), log.end()) << view.LogText();
+  EXPECT_EQ(view.FinishedRows(),
+            (std::vector<RecordingView::Finished>{
+                {engine::JobKind::kRepair, 0, engine::RowResult::kIncomplete}}));
+  EXPECT_EQ(testsupport::ReadFileBytes(FileFolder(package, 0) / "[Content_Types].xml"),
+            parts[types].second);
+}
+
+// A package copied in text mode is read with the copy's damage undone: every part whole, one
+// line says why, and the restored copy does not stay in the working folder.
+TEST_F(RepairJobTest, PackageCopiedInTextModeIsRepairedWhole) {
+  Bytes bytes;
+  for (const std::uint8_t byte : SampleTemplatePackage()) {
+    if (byte == 0x0A) bytes.push_back(0x0D);
+    bytes.push_back(byte);
+  }
+  const std::string package = Package("in/Report.dotm", bytes);
+  RecordingView view({package});
+  RunRepair(view);
+  const auto log = view.Log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front(), (LogLine{package + std::string(engine::kLogTextModeUndone), kBlack}));
+  EXPECT_EQ(view.FinishedRows(), (std::vector<RecordingView::Finished>{
+                                     {engine::JobKind::kRepair, 0, engine::RowResult::kWhole}}))
+      << view.LogText();
+  for (const auto& item : fs::directory_iterator(engine::GetWorkingFolder())) {
+    EXPECT_TRUE(item.is_directory()) << item.path();
+  }
+}
+
 }  // namespace
 }  // namespace jobstest
