@@ -6,8 +6,6 @@
 #include <climits>
 #include <memory>
 
-#include "engine/xml_quick_check.h"
-
 namespace engine {
 namespace {
 
@@ -191,10 +189,6 @@ std::string_view XmlElement::LocalName() const {
 }
 
 bool XmlParses(std::string_view text) {
-  if (text.size() > static_cast<std::size_t>(INT_MAX)) return false;
-  // Most parts are plain, well-formed XML: the quick check settles those at a fraction of the
-  // full parse's cost, and leaves everything else to expat.
-  if (PlainlyWellFormed(text)) return true;
   const auto parser = MakeParser();
   return parser && ParseAll(parser.get(), text);
 }
