@@ -529,11 +529,19 @@ void AssignFates(ExtractionReport& report, bool contentTypesPlaced) {
     written.insert(name);
     if (rebuilt.contains(name)) part.fate = PartFate::kRebuilt;
   }
-  // Data found without a header stands for no entry of the scan list: it is named here.
+  // Data found without a header stands for no entry of the scan list: it is named here, and
+  // stands for its name in place of an entry that gave nothing (a header the directory lists
+  // but the scan could not read).
   for (const auto& part : report.notWhole) {
     if (part.outcome != PartOutcome::kIdentified) continue;
     const std::string name = TreeName(part.partPath);
-    if (written.insert(name).second) report.unfound.push_back({name, PartFate::kIdentified});
+    if (!written.insert(name).second) continue;
+    report.unfound.push_back({name, PartFate::kIdentified});
+    for (auto& found : report.found) {
+      if (found.kept && Rank(found.outcome) == 0 && TreeName(found.entry.partPath) == name) {
+        found.kept = false;
+      }
+    }
   }
   for (const auto& name : report.rebuilt) {
     if (!written.contains(name)) report.unfound.push_back({name, PartFate::kRebuilt});
