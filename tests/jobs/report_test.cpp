@@ -293,6 +293,38 @@ TEST_F(ReportTest, RelationshipsToMissingPartsAreRemovedAndThePartIsRebuilt) {
   EXPECT_TRUE(package["self_check"]["passed"].boolean);
 }
 
+// A header destroyed while the directory still lists the part: the data found by its content
+// stands for the name, and the directory's entry, which gave nothing, does not say it is lost.
+TEST_F(ReportTest, DataIdentifiedByItsContentStandsForItsName) {
+  PackageBuilder builder;
+  std::size_t documentIndex = 0;
+  std::size_t index = 0;
+  for (auto [name, content] : testsupport::SampleTemplateParts()) {
+    if (name == "word/document.xml") {
+      documentIndex = index;
+      content = testsupport::ToBytes(
+          "<?xml version=\"1.0\"?><w:document xmlns:w=\"http://schemas.openxmlformats.org/"
+          "wordprocessingml/2006/main\"><w:body><w:p><w:r><w:t>Text</w:t></w:r></w:p></w:body>"
+          "</w:document>");
+    }
+    builder.Add({.name = name, .content = content, .method = 8});
+    ++index;
+  }
+  Bytes bytes = builder.Build();
+  const std::size_t header = builder.HeaderOffsets()[documentIndex];
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(header), 4, std::uint8_t{0xAA});
+  WriteFile("Destroyed.dotm", bytes);
+  const auto result = Run({"--report=report.json", "Destroyed.dotm"});
+  EXPECT_EQ(result.status, 3) << result.err;
+  const JsonValue package = Report()["packages"][0];
+  std::vector<std::string> standing;
+  for (const auto& part : package["parts"].items) {
+    if (part["name"].string != "word/document.xml") continue;
+    if (part["kept"].boolean || !part["found"].boolean) standing.push_back(part["fate"].string);
+  }
+  EXPECT_EQ(standing, std::vector<std::string>{"identified"}) << result.out;
+}
+
 // Names from a damaged file need not be UTF-8, nor free of quotes and control characters: the
 // document stays valid, the names readable, their bytes given in hex.
 TEST_F(ReportTest, DamagedNameThatIsNotUtf8KeepsTheReportValid) {
