@@ -430,7 +430,8 @@ std::string TreeName(const std::wstring& partPath) {
 void AddOrphanStreams(const fs::path& fileFolder, std::string_view packagePath,
                       const ScanList& scanList, ExtractionReport& report) {
   const OrphanRecovery recovery = RecoverOrphanStreams(fileFolder, packagePath, scanList);
-  for (const auto& [name, offset] : recovery.identified) {
+  for (const auto& identified : recovery.identified) {
+    const std::string& name = identified.first;
     std::erase_if(report.notWhole,
                   [&name](const PartReport& part) { return TreeName(part.partPath) == name; });
     std::wstring partPath = platform::WideFromBytes(name);

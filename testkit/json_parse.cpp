@@ -102,7 +102,7 @@ class Reader {
       for (const auto& [existing, unused] : value.members) {
         if (existing == key) return Failed("key '" + key + "' twice");
       }
-      value.members.emplace_back(std::move(key), std::move(member));
+      value.members.push_back({std::move(key), std::move(member)});
       SkipSpace();
       if (at_ < text_.size() && text_[at_] == ',') {
         ++at_;

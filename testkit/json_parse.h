@@ -13,6 +13,8 @@
 
 namespace testsupport {
 
+struct JsonMember;
+
 struct JsonValue {
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
   Kind kind = Kind::kNull;
@@ -20,7 +22,7 @@ struct JsonValue {
   std::string number;  // the number's text, as written
   std::string string;  // decoded, UTF-8
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;  // in the order written
+  std::vector<JsonMember> members;  // in the order written
 
   bool IsNull() const { return kind == Kind::kNull; }
   // The member of that key; a null value when there is none (a test then fails on its kind).
@@ -28,6 +30,12 @@ struct JsonValue {
   const JsonValue& operator[](std::size_t index) const;
   bool Has(std::string_view key) const;
   std::uint64_t Unsigned() const;  // a number's value; 0 when not a plain unsigned number
+};
+
+// One member of an object: its key and value (named as a pair's are).
+struct JsonMember {
+  std::string first;
+  JsonValue second;
 };
 
 // The document's value, or nothing with what is wrong and where in *error.
