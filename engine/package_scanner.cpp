@@ -139,7 +139,10 @@ void ReportListedButNotFound(const CentralDirectory& directory,
     if (met) continue;
     for (const auto& [offset, listed] : directory.entries) {
       if (listed.name != name) continue;
+      // Nothing of it was read: its byte range is empty, at the header the directory names.
       entry.headerOffset = offset;
+      entry.dataOffset = offset;
+      entry.endOffset = offset;
       entry.method = listed.method;
       entry.crc = listed.crc;
       entry.inCentralDirectory = true;
