@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "engine/content_types_builder.h"
@@ -16,6 +17,7 @@
 #include "engine/relationships_repair.h"
 #include "engine/xml_repair.h"
 #include "platform/file.h"
+#include "zip/deflate_threads.h"
 
 namespace engine {
 namespace {
@@ -218,7 +220,8 @@ class EntryReader {
  public:
   explicit EntryReader(PackageFile& file) : file_(file) {}
 
-  SelfCheckResult ReadAll(std::vector<EntryFacts>& entries, std::optional<std::string>& types) {
+  // The directory's entries, in order: where each one's record starts in the directory.
+  SelfCheckResult ReadDirectory(std::string& directory, std::vector<std::size_t>& starts) {
     const auto endAt = FindEndRecord(file_);
     if (!endAt) return Fail("no end record");
     const auto record = file_.ReadAt(*endAt, kEndRecordSize);
@@ -231,24 +234,30 @@ class EntryReader {
     if (facts.directoryAt + facts.directorySize != facts.at) {
       return Fail("central directory does not end at the end record");
     }
-    const auto directory = file_.ReadAt(facts.directoryAt, facts.directorySize);
-    if (!directory) return Fail("central directory entry");
-    const Cursor in(*directory);
+    auto bytes = file_.ReadAt(facts.directoryAt, facts.directorySize);
+    if (!bytes) return Fail("central directory entry");
+    directory = std::move(*bytes);
+    const Cursor in(directory);
     std::size_t at = 0;
     for (std::size_t i = 0; i < facts.count; ++i) {
       if (!in.Has(at, kCentralHeaderSize) || in.U32(at) != kCentralSignature) {
         return Fail("central directory entry");
       }
-      const std::size_t nameLength = in.U16(at + 28);
-      const std::size_t skip = nameLength + in.U16(at + 30) + in.U16(at + 32);
+      const std::size_t skip = in.U16(at + 28) + in.U16(at + 30) + in.U16(at + 32);
       if (!in.Has(at + kCentralHeaderSize, skip)) return Fail("central directory entry");
-      EntryFacts entry{.name = std::string(in.Bytes(at + kCentralHeaderSize, nameLength))};
-      auto result = ReadEntry(in, at, entry, types);
-      if (!result.passed) return result;
-      entries.push_back(std::move(entry));
+      starts.push_back(at);
       at += kCentralHeaderSize + skip;
     }
     return {true, {}};
+  }
+
+  // One entry of the directory, its record starting at at: checked against its local header,
+  // its content taken piece by piece.
+  SelfCheckResult ReadListed(const std::string& directory, std::size_t at, EntryFacts& entry,
+                             std::optional<std::string>& types) {
+    const Cursor in(directory);
+    entry.name = std::string(in.Bytes(at + kCentralHeaderSize, in.U16(at + 28)));
+    return ReadEntry(in, at, entry, types);
   }
 
  private:
@@ -343,15 +352,57 @@ SelfCheckResult CheckPackageSense(const std::vector<EntryFacts>& entries,
   return std::move(failures).Result();
 }
 
+// What reading one listed entry gave.
+struct ListedRead {
+  EntryFacts facts;
+  std::optional<std::string> types;  // the content, when the entry is the content types
+  SelfCheckResult result{true, {}, {}};
+};
+
+// Reads entries first, first + step, ... through a handle of its own, so that several threads
+// share the reading and inflating of a large package.
+void ReadShare(const std::filesystem::path& package, const std::string& directory,
+               const std::vector<std::size_t>& starts, std::size_t first, std::size_t step,
+               std::vector<ListedRead>& reads) {
+  PackageFile file;
+  const bool opened = file.Open(package);
+  EntryReader reader(file);
+  for (std::size_t i = first; i < starts.size(); i += step) {
+    ListedRead& read = reads[i];
+    read.result = opened ? reader.ReadListed(directory, starts[i], read.facts, read.types)
+                         : Fail("cannot be read back");
+    // Past a failure the package's structure is in doubt, as when reading one after another.
+    if (!read.result.passed) return;
+  }
+}
+
 }  // namespace
 
 SelfCheckResult CheckSavedPackage(const std::filesystem::path& package) {
   PackageFile file;
   if (!file.Open(package)) return Fail("cannot be read back");
+  std::string directory;
+  std::vector<std::size_t> starts;
+  auto listed = EntryReader(file).ReadDirectory(directory, starts);
+  if (!listed.passed) return listed;
+  std::vector<ListedRead> reads(starts.size());
+  const std::size_t threads =
+      std::clamp<std::size_t>(zip::DeflateThreadCount(), 1, starts.size() + 1);
+  {
+    std::vector<std::jthread> workers;
+    for (std::size_t t = 1; t < threads; ++t) {
+      workers.emplace_back([&, t] { ReadShare(package, directory, starts, t, threads, reads); });
+    }
+    ReadShare(package, directory, starts, 0, threads, reads);
+  }
+  // The first failure in the directory's order is the one reported, and the reading ends there.
   std::vector<EntryFacts> entries;
   std::optional<std::string> contentTypes;
-  auto result = EntryReader(file).ReadAll(entries, contentTypes);
-  if (!result.passed) return result;
+  for (auto& read : reads) {
+    if (!read.result.passed) return read.result;
+    if (read.types) contentTypes = std::move(read.types);  // the last of that name counts
+    entries.push_back(std::move(read.facts));
+  }
   return CheckPackageSense(entries, contentTypes);
 }
 
