@@ -60,7 +60,9 @@ NameLooks JudgeName(std::span<const std::uint8_t> bytes) {
 // only says "see the descriptor" or "see the zip64 field" (and that field agrees).
 bool FieldAgrees(std::uint32_t field, std::optional<std::uint64_t> zip64, std::uint64_t central,
                  bool descriptor) {
-  if (field == kZip64Marker) return !zip64 || *zip64 == central;
+  // A writer that streams puts zeros in the zip64 field as in the plain one: the sizes follow the
+  // data then.
+  if (field == kZip64Marker) return !zip64 || *zip64 == central || (descriptor && *zip64 == 0);
   return field == central || (descriptor && field == 0);
 }
 

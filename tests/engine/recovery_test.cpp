@@ -532,6 +532,26 @@ TEST_F(DestroyedNameTest, IntactDirectoryGivesTheNameBack) {
   EXPECT_EQ(Tree().size(), 3u);
 }
 
+// A writer streaming with zip64 forced puts 0xFFFFFFFF in the header and zeros in its zip64
+// field, the sizes following the data: that header agrees with the directory as well.
+TEST_F(DestroyedNameTest, StreamedZip64HeaderTakesTheDirectoryName) {
+  PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", "document");
+  builder.Add({.name = kStyles,
+               .content = ToBytes(Big('s')),
+               .method = 8,
+               .descriptor = Descriptor::kSignedZip64,
+               .extra = testsupport::Zip64Extra(0, 0),
+               .compressedSizeField = 0xFFFFFFFFu,
+               .uncompressedSizeField = 0xFFFFFFFFu});
+  builder.AddDeflated("word/settings.xml", "settings");
+  Bytes bytes = builder.Build();
+  const std::size_t local = builder.HeaderOffsets()[1] + 30;
+  std::copy(kGarbage.begin(), kGarbage.end(), bytes.begin() + static_cast<long>(local));
+  EXPECT_EQ(Recover(bytes), Reported{});
+  EXPECT_EQ(Output(kStyles), Big('s'));
+}
+
 TEST_F(DestroyedNameTest, WithoutDirectoryThePartIsReportedNotRecovered) {
   const Reported reported = Recover(Package(false, kGarbage, kStyles));
   ASSERT_EQ(reported.size(), 1u);
