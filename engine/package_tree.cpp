@@ -33,7 +33,8 @@ std::set<std::string> ListPackageParts(const fs::path& fileFolder) {
   return parts;
 }
 
-std::optional<std::string> ReadPart(const fs::path& fileFolder, std::string_view partName) {
+std::optional<std::string> ReadPart(const fs::path& fileFolder, std::string_view partName,
+                                    std::size_t limit) {
   const fs::path path = PartPath(fileFolder, partName);
   std::error_code ec;
   if (!fs::is_regular_file(fs::symlink_status(path, ec))) return std::nullopt;
@@ -41,9 +42,9 @@ std::optional<std::string> ReadPart(const fs::path& fileFolder, std::string_view
   if (!file.Open(path, platform::File::Mode::kRead)) return std::nullopt;
   const std::int64_t size = file.Size();
   if (size < 0) return std::nullopt;
-  std::string content(static_cast<std::size_t>(size), '\0');
+  std::string content(std::min(static_cast<std::size_t>(size), limit), '\0');
   const auto got = file.Read(std::as_writable_bytes(std::span(content)));
-  if (got != size) return std::nullopt;
+  if (got < 0 || static_cast<std::size_t>(got) != content.size()) return std::nullopt;
   return content;
 }
 

@@ -14,9 +14,10 @@ namespace engine {
 // Only regular files count; links and other special files are never parts.
 std::set<std::string> ListPackageParts(const std::filesystem::path& fileFolder);
 
-// The whole content of a part; nothing when it cannot be read.
+// The whole content of a part, or its first limit bytes; nothing when it cannot be read.
 std::optional<std::string> ReadPart(const std::filesystem::path& fileFolder,
-                                    std::string_view partName);
+                                    std::string_view partName,
+                                    std::size_t limit = std::string::npos);
 
 // Replaces (or creates) a part with content, through a fresh file so that a half-written part
 // never stays behind. Folders on the way are created. Returns false when it could not be written.

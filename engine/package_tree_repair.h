@@ -17,6 +17,10 @@ struct TreeRepairInput {
   // checked whatever this says; a part named here is treated as XML even when its extension
   // does not say so, as long as what survived of it begins as XML.
   std::set<std::string> knownCut;
+  // Parts whose bytes match their CRC-32: they are as their writer made them, so they are not
+  // parsed here (a mended copy would no longer be the writer's, and parsing every whole part
+  // would cost more than the rest of the repair). The self-check after saving reads them all.
+  std::set<std::string> knownWhole;
 };
 
 struct TreeRepairResult {
@@ -30,7 +34,8 @@ struct TreeRepairResult {
   std::set<std::string> Rewritten() const;
 };
 
-// Closes every XML part of the tree that does not parse; what cannot be mended stays as it is.
+// Closes every XML part of the tree that does not parse, other than those known whole; what
+// cannot be mended stays as it is.
 void RepairXmlParts(const std::filesystem::path& fileFolder, const TreeRepairInput& input,
                     TreeRepairResult& result);
 

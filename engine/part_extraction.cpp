@@ -457,6 +457,11 @@ bool RepairTreeAndPlaceContentTypes(const fs::path& fileFolder, ExtractionReport
       saidCut.insert(name);
     }
   }
+  for (const auto& part : report.found) {
+    if (part.kept && part.outcome == PartOutcome::kWhole) {
+      input.knownWhole.insert(TreeName(part.entry.partPath));
+    }
+  }
   fs::path folder = fileFolder;
   TreeRepairResult result;
   const int usable = RepairPackageTree(folder, input, &result);

@@ -26,7 +26,8 @@ constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
 constexpr const char* kCopyPrefix = ".dotm-repair-text-";
 
-// Reads the whole file piece by piece, calling each with every piece in order.
+// Reads the file piece by piece from its start, calling each with every piece in order until
+// it returns false.
 template <typename Each>
 bool ForEachPiece(platform::File& file, Each&& each) {
   if (!file.Seek(0)) return false;
@@ -35,25 +36,36 @@ bool ForEachPiece(platform::File& file, Each&& each) {
     const std::int64_t got = file.Read(std::as_writable_bytes(std::span(piece.get(), kPiece)));
     if (got < 0) return false;
     if (got == 0) return true;
-    each(std::span<const std::uint8_t>(piece.get(), static_cast<std::size_t>(got)));
+    if (!each(std::span<const std::uint8_t>(piece.get(), static_cast<std::size_t>(got)))) {
+      return true;
+    }
   }
 }
 
-// True when the file holds LF bytes and every one of them follows a CR.
-bool NoLoneLf(platform::File& file) {
+// How the file's LF bytes stand. Both kinds of LF turn up within the first few kilobytes of
+// any ordinary package (deflated data holds them at random), so telling an ordinary package
+// from a damaged one costs almost nothing; only a file that may be damaged is read through.
+enum class LineEnds {
+  kMixed,      // lone LFs and CR LF pairs both, or no LF at all: no text-mode damage
+  kOnlyCrLf,   // every LF follows a CR: each CR LF may once have been an LF
+  kOnlyLoneLf  // no LF follows a CR: each LF may once have been a CR LF
+};
+
+LineEnds ClassifyLineEnds(platform::File& file) {
   std::uint8_t previous = 0;
   bool lone = false;
-  std::uint64_t lfs = 0;
+  bool pair = false;
   const bool read = ForEachPiece(file, [&](std::span<const std::uint8_t> piece) {
     for (const std::uint8_t byte : piece) {
       if (byte == kLf) {
-        ++lfs;
-        if (previous != kCr) lone = true;
+        (previous == kCr ? pair : lone) = true;
       }
       previous = byte;
     }
+    return !(lone && pair);
   });
-  return read && !lone && lfs > 0;
+  if (!read || lone == pair) return LineEnds::kMixed;
+  return pair ? LineEnds::kOnlyCrLf : LineEnds::kOnlyLoneLf;
 }
 
 // Writes the file with the CR before every LF dropped, except before the LFs whose place in the
@@ -91,6 +103,7 @@ bool WriteRestoredCopy(platform::File& damaged, platform::File& out,
       ++place;
     }
     written = written && out.Write(std::as_bytes(std::span(buffer)));
+    return written;
   });
   if (pendingCr) {
     const std::array<std::uint8_t, 1> cr{kCr};
@@ -311,24 +324,19 @@ class ChoiceSearch {
   std::vector<std::uint8_t> candidate_;
 };
 
-// The places of the file's LFs when no CR LF pair is left in it (every one may have lost its
-// CR); nothing when a CR LF pair is there or there is no LF.
-std::optional<std::vector<std::uint64_t>> LfPlacesWithoutCrLf(platform::File& file) {
+// The places of the file's LFs, for a file in which none follows a CR (every one may have lost
+// its CR).
+std::optional<std::vector<std::uint64_t>> LfPlaces(platform::File& file) {
   std::vector<std::uint64_t> places;
-  std::uint8_t previous = 0;
-  bool pair = false;
   std::uint64_t offset = 0;
   const bool read = ForEachPiece(file, [&](std::span<const std::uint8_t> piece) {
     for (const std::uint8_t byte : piece) {
-      if (byte == kLf) {
-        pair = pair || previous == kCr;
-        places.push_back(offset);
-      }
-      previous = byte;
+      if (byte == kLf) places.push_back(offset);
       ++offset;
     }
+    return true;
   });
-  if (!read || pair || places.empty()) return std::nullopt;
+  if (!read || places.empty()) return std::nullopt;
   return places;
 }
 
@@ -347,6 +355,7 @@ bool WriteWithCrsPutBack(platform::File& damaged, platform::File& out,
       ++offset;
     }
     written = written && out.Write(std::as_bytes(std::span(buffer)));
+    return written;
   });
   return read && written;
 }
@@ -405,7 +414,7 @@ std::optional<std::size_t> MissingBytes(const PartCheck& check) {
 // (whose stated size tells how many) first.
 std::optional<TextModeRestoration> PutBackLostCrs(platform::File& damaged, const fs::path& package,
                                                   const fs::path& folder, std::size_t maxAttempts) {
-  const auto places = LfPlacesWithoutCrLf(damaged);
+  const auto places = LfPlaces(damaged);
   if (!places) return std::nullopt;
   auto checks = CheckParts(package);
   std::stable_partition(checks.begin(), checks.end(),
@@ -445,7 +454,14 @@ std::optional<TextModeRestoration> RestoreTextModeCopy(const fs::path& package,
   try {
     platform::File damaged;
     if (folder.empty() || !damaged.Open(package, platform::File::Mode::kRead)) return std::nullopt;
-    if (!NoLoneLf(damaged)) return PutBackLostCrs(damaged, package, folder, maxAttempts);
+    switch (ClassifyLineEnds(damaged)) {
+      case LineEnds::kMixed:
+        return std::nullopt;
+      case LineEnds::kOnlyLoneLf:
+        return PutBackLostCrs(damaged, package, folder, maxAttempts);
+      case LineEnds::kOnlyCrLf:
+        break;
+    }
     auto copy = MakeCopy(damaged, folder, {});
     if (!copy) return std::nullopt;
     const std::size_t before = Confirmed(CheckParts(package));

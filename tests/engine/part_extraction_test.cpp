@@ -181,6 +181,27 @@ TEST_F(ExtractionTest, PartsTheRepairWritesAreReportedRebuilt) {
   EXPECT_NE(AsText(Output("_rels/.rels")), rels);
 }
 
+// A part whose bytes match their CRC-32 is as its writer made it, well-formed or not: it is kept
+// byte for byte. The same bytes under a CRC-32 they fail are damage, and are mended to parse.
+TEST_F(ExtractionTest, WholeXmlIsKeptAsWrittenAndOnlyDamagedXmlIsMended) {
+  const std::string unclosed = "<w:document xmlns:w=\"urn:w\"><w:body><w:p>text";
+  PackageBuilder builder;
+  builder.AddDeflated("word/document.xml", unclosed);
+  builder.Add({.name = "word/styles.xml",
+               .content = testsupport::ToBytes("<w:styles xmlns:w=\"urn:w\"/>"),
+               .method = 8,
+               .data = testsupport::RawDeflate(testsupport::ToBytes(unclosed))});
+  const auto report = ExtractReport(builder);
+  EXPECT_EQ(AsText(Output("word/document.xml")), unclosed);
+  const std::string mended = AsText(Output("word/styles.xml"));
+  EXPECT_EQ(mended, engine::RepairCutXml(unclosed));
+  EXPECT_TRUE(engine::XmlParses(mended));
+  ASSERT_TRUE(report.tree.has_value());
+  EXPECT_EQ(report.tree->xmlClosed, (std::set<std::string>{"word/styles.xml"}));
+  ASSERT_EQ(report.notWhole.size(), 1u);
+  EXPECT_EQ(report.notWhole[0].outcome, engine::PartOutcome::kDamaged);
+}
+
 TEST_F(ExtractionTest, UntrustedNamesNeverLeaveTheFileFolder) {
   PackageBuilder builder;
   builder.AddStored("../evil", "1");
