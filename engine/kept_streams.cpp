@@ -53,6 +53,11 @@ std::optional<KeptStream> KeptStreams::Take(std::uint64_t dataOffset,
   return stream;
 }
 
+bool KeptStreams::Has(std::uint64_t dataOffset, std::uint64_t compressedSize) const {
+  const auto it = streams_.find(dataOffset);
+  return it != streams_.end() && it->second.result.consumed == compressedSize;
+}
+
 void KeptStreams::Drop(std::uint64_t dataOffset) {
   const auto it = streams_.find(dataOffset);
   if (it == streams_.end()) return;

@@ -35,6 +35,8 @@ class KeptStreams {
   // Hands over the kept output of the stream at dataOffset when it was inflated from exactly
   // compressedSize bytes, the range extraction would inflate; the caller then owns the file.
   std::optional<KeptStream> Take(std::uint64_t dataOffset, std::uint64_t compressedSize);
+  // True when Take would hand over a file for this range.
+  bool Has(std::uint64_t dataOffset, std::uint64_t compressedSize) const;
 
   // Removes the kept file of the stream at dataOffset (a stream that turned out to be no part).
   void Drop(std::uint64_t dataOffset);

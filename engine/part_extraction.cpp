@@ -11,9 +11,11 @@
 
 #include "engine/orphan_streams.h"
 #include "engine/package_tree_repair.h"
+#include "engine/part_stager.h"
 #include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
+#include "zip/deflate_threads.h"
 #include "zip/part_inflater.h"
 
 namespace engine {
@@ -22,7 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kCopyPiece = 256 * 1024;
-constexpr const char* kStagingPrefix = ".dotm-repair-part-";
 constexpr const char* kContentTypesName = "[Content_Types].xml";
 
 // The package read at 64-bit offsets; sequential reads, the common case, need no seek.
@@ -174,6 +175,34 @@ int Rank(PartOutcome outcome) {
   }
 }
 
+// The scan may know a whole copy to be damaged all the same (a name that may not be its own).
+PartOutcome AsTheScanKnowsIt(const PartEntry& entry, PartOutcome outcome) {
+  if (outcome == PartOutcome::kWhole && entry.status == PartStatus::kDamaged) {
+    return PartOutcome::kDamaged;
+  }
+  return outcome;
+}
+
+// What extraction does with one entry of the scan list.
+struct ExtractionStep {
+  enum class Kind {
+    kNone,   // nothing: an empty entry that is only a folder of other parts
+    kNote,   // no copy can be written; outcome says why
+    kWrite,  // a copy is written to outputPath
+  };
+  Kind kind = Kind::kNone;
+  PartEntry entry;
+  std::wstring key;  // the output's name
+  PartOutcome outcome = PartOutcome::kNoData;
+  fs::path outputPath;
+  std::optional<std::size_t> job;  // the copy's place among the staged ones
+};
+
+ExtractionStep NotedStep(const PartEntry& entry, std::wstring key, PartOutcome why) {
+  return {
+      .kind = ExtractionStep::Kind::kNote, .entry = entry, .key = std::move(key), .outcome = why};
+}
+
 // The copy that stands in an output file so far.
 struct KeptCopy {
   PartOutcome outcome = PartOutcome::kNoData;
@@ -257,33 +286,52 @@ class OutputPlan {
 // when it beats the copy there; otherwise it goes and the output stays as it was.
 class Extractor {
  public:
-  Extractor(JobView& view, const fs::path& fileFolder, platform::File& package, KeptStreams* kept)
-      : view_(view), fileFolder_(fileFolder), package_(package), keptStreams_(kept) {}
+  Extractor(JobView& view, const fs::path& fileFolder, KeptStreams* kept)
+      : view_(view), fileFolder_(fileFolder), keptStreams_(kept) {}
 
-  // index: the entry's place in the scan list.
-  void Add(std::size_t index, const PartEntry& entry, const std::optional<fs::path>& relative,
-           bool blocked) {
-    if (copies_.size() <= index) copies_.resize(index + 1);
-    if (!relative) {
-      Note(index, entry.partPath, entry.partPath, PartOutcome::kNameRefused);
-      return;
-    }
-    const std::wstring key = platform::WideFromPath(*relative);
-    if (blocked) {
-      Note(index, key, entry.partPath, PartOutcome::kFolderBlocked);
-      return;
-    }
+  // What to do with the entry at index of the scan list, decided before any copy is written so
+  // that the copies to stage are known at once. Folders on the way are made here, in list order.
+  ExtractionStep Plan(const PartEntry& entry, const std::optional<fs::path>& relative,
+                      bool blocked) const {
+    if (!relative) return NotedStep(entry, entry.partPath, PartOutcome::kNameRefused);
+    std::wstring key = platform::WideFromPath(*relative);
+    if (blocked) return NotedStep(entry, key, PartOutcome::kFolderBlocked);
     if (entry.status == PartStatus::kLost) {
       const bool known = entry.method == kMethodStored || entry.method == kMethodDeflated;
-      Note(index, key, entry.partPath,
-           known ? PartOutcome::kNoData : PartOutcome::kUnsupportedMethod);
-      return;
+      return NotedStep(entry, key, known ? PartOutcome::kNoData : PartOutcome::kUnsupportedMethod);
     }
     if (!PreparePartFolders(view_, fileFolder_, *relative).ready) {
-      Note(index, key, entry.partPath, PartOutcome::kFolderBlocked);
-      return;
+      return NotedStep(entry, key, PartOutcome::kFolderBlocked);
     }
-    Write(index, key, entry, fileFolder_ / *relative);
+    return {.kind = ExtractionStep::Kind::kWrite,
+            .entry = entry,
+            .key = std::move(key),
+            .outputPath = fileFolder_ / *relative};
+  }
+
+  // True when the scan kept the inflated output of this copy: it is put in place, not staged.
+  bool HasKeptStream(const PartEntry& entry) const {
+    return keptStreams_ != nullptr && entry.method == kMethodDeflated &&
+           keptStreams_->Has(entry.dataOffset, entry.compressedSize);
+  }
+
+  // Carries out the step in list order; stage gives the copy's staged output when it is to be
+  // written.
+  template <typename Stage>
+  void Settle(std::size_t index, const ExtractionStep& step, Stage&& stage) {
+    if (copies_.size() <= index) copies_.resize(index + 1);
+    switch (step.kind) {
+      case ExtractionStep::Kind::kNone:
+        return;
+      case ExtractionStep::Kind::kNote:
+        Note(index, step.key, step.entry.partPath, step.outcome);
+        return;
+      case ExtractionStep::Kind::kWrite:
+        if (!PlaceKept(index, step.key, step.entry, step.outputPath)) {
+          Write(index, step.key, step.entry, step.outputPath, stage());
+        }
+        return;
+    }
   }
 
   // found: one item per entry of the scan list, with the entry already in it.
@@ -327,32 +375,22 @@ class Extractor {
   }
 
   void Write(std::size_t index, const std::wstring& key, const PartEntry& entry,
-             const fs::path& outputPath) {
-    if (PlaceKept(index, key, entry, outputPath)) return;
-    auto staging = platform::CreateTempFile(outputPath.parent_path(), kStagingPrefix);
-    if (!staging) {
+             const fs::path& outputPath, const StagedCopy& staged) {
+    if (!staged.path) {
       Note(index, key, entry.partPath, PartOutcome::kWriteFailed);
       return;
     }
-    DecodedBytes decoded;
-    PartOutcome outcome = ExtractPart(package_, entry, staging->file, &decoded);
-    // The scan may know a whole copy to be damaged all the same (a name that may not be its own).
-    if (outcome == PartOutcome::kWhole && entry.status == PartStatus::kDamaged) {
-      outcome = PartOutcome::kDamaged;
-    }
-    std::error_code ec;
-    const auto size = staging->file.Size();
-    if (!staging->file.Close() && Rank(outcome) > 0) outcome = PartOutcome::kWriteFailed;
+    PartOutcome outcome = AsTheScanKnowsIt(entry, staged.outcome);
     const KeptCopy& kept = Slot(key, entry.partPath);
-    const std::uint64_t bytes = size < 0 ? 0 : static_cast<std::uint64_t>(size);
-    copies_[index] = {outcome, Rank(outcome) > 0 ? std::optional(decoded) : std::nullopt};
-    if (Beats(outcome, entry.inCentralDirectory, bytes, kept) &&
-        Replace(staging->path, outputPath)) {
-      kept_[key] = {outcome, entry.partPath, entry.inCentralDirectory, bytes, index};
+    copies_[index] = {outcome, Rank(outcome) > 0 ? std::optional(staged.decoded) : std::nullopt};
+    if (Beats(outcome, entry.inCentralDirectory, staged.size, kept) &&
+        Replace(*staged.path, outputPath)) {
+      kept_[key] = {outcome, entry.partPath, entry.inCentralDirectory, staged.size, index};
       return;
     }
-    fs::remove(staging->path, ec);
-    if (Rank(outcome) > 0 && Beats(outcome, entry.inCentralDirectory, bytes, kept)) {
+    std::error_code ec;
+    fs::remove(*staged.path, ec);
+    if (Rank(outcome) > 0 && Beats(outcome, entry.inCentralDirectory, staged.size, kept)) {
       outcome = PartOutcome::kWriteFailed;  // the rename failed
       copies_[index].decoded.reset();
     }
@@ -367,11 +405,7 @@ class Extractor {
     if (keptStreams_ == nullptr || entry.method != kMethodDeflated) return false;
     const auto stream = keptStreams_->Take(entry.dataOffset, entry.compressedSize);
     if (!stream) return false;
-    PartOutcome outcome = InflatedOutcome(entry, stream->result);
-    // The scan may know a whole copy to be damaged all the same (a name that may not be its own).
-    if (outcome == PartOutcome::kWhole && entry.status == PartStatus::kDamaged) {
-      outcome = PartOutcome::kDamaged;
-    }
+    const PartOutcome outcome = AsTheScanKnowsIt(entry, InflatedOutcome(entry, stream->result));
     const std::uint64_t bytes = stream->result.produced;
     const KeptCopy& kept = Slot(key, entry.partPath);
     const bool beats = Beats(outcome, entry.inCentralDirectory, bytes, kept);
@@ -403,7 +437,6 @@ class Extractor {
 
   JobView& view_;
   const fs::path& fileFolder_;
-  platform::File& package_;
   KeptStreams* keptStreams_;
   std::map<std::wstring, KeptCopy> kept_;
   std::vector<std::wstring> order_;
@@ -645,7 +678,7 @@ PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platfor
 
 ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
                               std::string_view packagePath, const ScanList& scanList,
-                              KeptStreams* kept) {
+                              KeptStreams* kept, unsigned threads) {
   const std::size_t count = scanList.size();
   view.ResetEstimate(ProgressBar::kFile);
   view.SetProgressRange(ProgressBar::kFile, ProgressValue(count));
@@ -654,15 +687,30 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
   const bool opened =
       package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead);
   const OutputPlan plan(scanList);
-  Extractor extractor(view, fileFolder, package, kept);
+  Extractor extractor(view, fileFolder, kept);
   std::vector<FoundPart> found(count);
+  std::vector<ExtractionStep> steps(count);
+  std::vector<PartStager::Job> jobs;
   for (std::size_t i = 0; i < count; ++i) {
     PartEntry entry = scanList[i];
     found[i].entry = entry;
     if (!opened) entry.status = PartStatus::kLost;
-    const bool emptyFolderEntry = plan.IsFolderOfOthers(i) && entry.compressedSize == 0;
-    if (!emptyFolderEntry) extractor.Add(i, entry, plan.PathOf(i), plan.Blocked(i));
-    found[i].folderEntry = emptyFolderEntry;
+    found[i].folderEntry = plan.IsFolderOfOthers(i) && entry.compressedSize == 0;
+    if (found[i].folderEntry) continue;
+    steps[i] = extractor.Plan(entry, plan.PathOf(i), plan.Blocked(i));
+    if (steps[i].kind == ExtractionStep::Kind::kWrite && !extractor.HasKeptStream(entry)) {
+      steps[i].job = jobs.size();
+      jobs.push_back({entry, steps[i].outputPath.parent_path()});
+    }
+  }
+  PartStager stager(platform::PathFromUtf8(packagePath), std::move(jobs),
+                    threads == 0 ? zip::DeflateThreadCount() : threads);
+  for (std::size_t i = 0; i < count; ++i) {
+    const ExtractionStep& step = steps[i];
+    extractor.Settle(i, step, [&] {
+      return step.job ? stager.Take(*step.job, package)
+                      : StageCopy(package, step.entry, step.outputPath.parent_path());
+    });
     // The bar trails by one part while the job runs and reaches the end below.
     view.SetProgressPos(ProgressBar::kFile, ProgressValue(i));
   }

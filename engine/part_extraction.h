@@ -125,9 +125,10 @@ struct ExtractionReport {
 
 // Extracts the listed parts into fileFolder, drives the file-progress bar, then restores
 // [Content_Types].xml. A deflated part whose output the scan kept (kept, when given) is moved
-// into place from there rather than inflated again.
+// into place from there rather than inflated again. The copies are decoded on threads worker
+// threads (0: zip::DeflateThreadCount()); what is written and reported does not depend on it.
 ExtractionReport ExtractParts(JobView& view, const std::filesystem::path& fileFolder,
                               std::string_view packagePath, const ScanList& scanList,
-                              KeptStreams* kept = nullptr);
+                              KeptStreams* kept = nullptr, unsigned threads = 0);
 
 }  // namespace engine

@@ -16,6 +16,7 @@
 #include "platform/file.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
+#include "zip/deflate_threads.h"
 
 namespace engine {
 namespace fs = std::filesystem;
@@ -102,13 +103,13 @@ std::string OpenFailureReason(const std::string& package) {
 // never looked for.
 void ExtractScannedPackage(const JobThreadParam& param, int row, const std::string& package,
                            const std::string& readPath, const ScanList& scanList, bool scanStopped,
-                           KeptStreams& kept) {
+                           KeptStreams& kept, unsigned threads) {
   JobView& view = *param.pView;
   RepairRowReport facts{.package = package, .opened = true, .scanStopped = scanStopped};
   const fs::path fileFolder = FileFolderFor(param.workingFolder, package, row);
   ExtractionReport report;
   if (MakeFreshFileFolder(param.workingFolder, fileFolder)) {
-    report = ExtractParts(view, fileFolder, readPath, scanList, &kept);
+    report = ExtractParts(view, fileFolder, readPath, scanList, &kept, threads);
   }
   TakeExtractionFacts(facts, report, scanList);
   if (scanStopped) facts.outcomes.emplace_back(kReportScanStopped);
@@ -134,8 +135,9 @@ void ExtractScannedPackage(const JobThreadParam& param, int row, const std::stri
   FinishRow(view, row, facts, whole ? RowResult::kWhole : RowResult::kIncomplete);
 }
 
-void RepairRow(const JobThreadParam& param, int row, const std::string& package,
-               ScanList& scanList) {
+// threads: how many threads the row's extraction decodes parts on.
+void RepairRow(const JobThreadParam& param, int row, const std::string& package, ScanList& scanList,
+               unsigned threads) {
   // A package copied as text is read through a copy with the copy's damage undone.
   const auto restored = RestoreTextModeCopy(platform::PathFromUtf8(package), param.workingFolder);
   const std::string readPath = restored ? platform::Utf8FromPath(restored->copy) : package;
@@ -155,7 +157,7 @@ void RepairRow(const JobThreadParam& param, int row, const std::string& package,
       }
       FinishRow(*param.pView, row, facts, RowResult::kFailed);
     } else {
-      ExtractScannedPackage(param, row, package, readPath, scanList, stopped, kept);
+      ExtractScannedPackage(param, row, package, readPath, scanList, stopped, kept, threads);
     }
   }
   if (restored) {
@@ -221,15 +223,20 @@ int RepairWorker(const JobThreadParam* param) {
   view.SetProgressRange(ProgressBar::kTotal, rowCount);
   view.SetProgressPos(ProgressBar::kTotal, 0);
 
+  // The decoding threads are shared among the rows repaired at once, as a save shares its
+  // deflate threads.
+  const unsigned lanesUsed =
+      std::max(1u, std::min(param->rowsAtOnce, static_cast<unsigned>(std::max(rowCount, 0))));
+  const unsigned threads = std::max(1u, zip::DeflateThreadCount() / lanesUsed);
   RowLanes lanes(view, rowCount);
   const int stoppedAt = lanes.Run(
       param->rowsAtOnce, *param->pJobRunning, [](int) { return true; },
-      [param](JobView& rowView, int row) {
+      [param, threads](JobView& rowView, int row) {
         JobThreadParam rowParam = *param;
         rowParam.pView = &rowView;
         const std::string package = rowView.RowText(row);
         ScanList scanList;
-        RepairRow(rowParam, row, package, scanList);
+        RepairRow(rowParam, row, package, scanList, threads);
         rowView.SetProgressPos(ProgressBar::kTotal, row + 1);
       });
   if (stoppedAt < rowCount) MarkStoppedRows(view, stoppedAt, rowCount);

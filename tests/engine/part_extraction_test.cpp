@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "engine/content_types.h"
 #include "engine/content_types_builder.h"
@@ -200,6 +204,61 @@ TEST_F(ExtractionTest, WholeXmlIsKeptAsWrittenAndOnlyDamagedXmlIsMended) {
   EXPECT_EQ(report.tree->xmlClosed, (std::set<std::string>{"word/styles.xml"}));
   ASSERT_EQ(report.notWhole.size(), 1u);
   EXPECT_EQ(report.notWhole[0].outcome, engine::PartOutcome::kDamaged);
+}
+
+// Copies are decoded on several threads, but which copy of a name stands, and what is
+// reported, is decided in list order: any number of threads gives the same tree and report.
+TEST_F(ExtractionTest, AnyNumberOfThreadsGivesTheSameTreeAndReport) {
+  const Bytes xml = testsupport::XmlLikeBytes(40000, 5);
+  Bytes cut = testsupport::RawDeflate(xml);
+  cut.resize(cut.size() / 3);
+  PackageBuilder builder;
+  builder.AddDeflated("[Content_Types].xml", "<Types xmlns=\"urn:t\"/>");
+  builder.Add({.name = "word/document.xml", .content = xml, .method = 8, .data = cut});
+  for (int i = 0; i < 12; ++i) {
+    builder.AddDeflated("word/media/p" + std::to_string(i) + ".xml",
+                        AsText(testsupport::XmlLikeBytes(3000 + 700 * i, i)));
+  }
+  builder.Add({.name = "word/document.xml", .content = xml, .method = 8});  // the whole copy
+  builder.AddStored("word/vbaProject.bin", "macros");
+  builder.Add({.name = "word/vbaProject.bin",  // a later, damaged copy: the first stays
+               .content = testsupport::ToBytes("macros"),
+               .method = 0,
+               .data = testsupport::ToBytes("macrox")});
+  builder.Add({.name = "bzip.bin", .content = testsupport::ToBytes("data"), .method = 12});
+  testsupport::WriteFileBytes(PackagePath(), builder.Build(false));
+  std::atomic<int> running{1};
+  engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
+  engine::ScanList list;
+  ASSERT_TRUE(engine::ScanPackage(param, PackagePath().string(), list));
+  const auto run = [&](unsigned threads) {
+    const fs::path folder = folder_.Path() / ("threads" + std::to_string(threads));
+    fs::create_directory(folder);
+    const auto report =
+        engine::ExtractParts(view_, folder, PackagePath().string(), list, nullptr, threads);
+    std::map<std::string, std::string> tree;
+    for (const auto& item : fs::recursive_directory_iterator(folder)) {
+      if (!item.is_regular_file()) continue;
+      tree[item.path().lexically_relative(folder).generic_string()] =
+          AsText(testsupport::ReadFileBytes(item.path()));
+    }
+    std::vector<std::tuple<std::wstring, engine::PartOutcome, bool>> copies;
+    for (const auto& part : report.found)
+      copies.emplace_back(part.entry.partPath, part.outcome, part.kept);
+    std::vector<std::pair<std::wstring, engine::PartOutcome>> notWhole;
+    for (const auto& part : report.notWhole)
+      notWhole.emplace_back(part.partPath, part.outcome);
+    return std::make_tuple(tree, copies, notWhole, report.rebuilt, report.written);
+  };
+  const auto one = run(1);
+  EXPECT_EQ(std::get<0>(one).at("word/document.xml"), AsText(xml));
+  EXPECT_EQ(std::get<0>(one).at("word/vbaProject.bin"), "macros");
+  EXPECT_EQ(run(3), one);
+  EXPECT_EQ(run(16), one);
+  for (const auto& item : fs::recursive_directory_iterator(folder_.Path())) {
+    EXPECT_EQ(item.path().filename().string().find(".dotm-repair-"), std::string::npos)
+        << item.path();
+  }
 }
 
 TEST_F(ExtractionTest, UntrustedNamesNeverLeaveTheFileFolder) {
