@@ -50,11 +50,11 @@ inline constexpr std::string_view kLogPartRebuilt = " is rebuilt....\r\n";
 // A part whose header was destroyed: its data was found without it and its name told by what
 // the data holds, so the name is a conclusion, not the package's own.
 inline constexpr std::string_view kLogPartIdentified = " is identified by its content....\r\n";
-// Data found without a header that tells no name: the package path, this head, the data's
-// file offset in decimal and the tail.
 // A package whose every LF had become CR LF (a copy in text mode): it is read with that undone.
 inline constexpr std::string_view kLogTextModeUndone =
     " file was changed by a copy in text mode, its line ends are undone....\r\n";
+// Data found without a header that tells no name: the package path, this head, the data's
+// file offset in decimal and the tail.
 inline constexpr std::string_view kLogOrphanHead = " data at offset ";
 inline constexpr std::string_view kLogOrphanUnidentified =
     " could not be identified, it is left out....\r\n";

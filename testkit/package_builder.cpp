@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 namespace testsupport {
-namespace {
 
 void Put16(Bytes& out, std::uint32_t value) {
   out.push_back(static_cast<std::uint8_t>(value));
@@ -18,6 +17,8 @@ void Put32(Bytes& out, std::uint32_t value) {
   Put16(out, value & 0xFFFF);
   Put16(out, value >> 16);
 }
+
+namespace {
 
 void Put64(Bytes& out, std::uint64_t value) {
   Put32(out, static_cast<std::uint32_t>(value));

@@ -15,6 +15,9 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes ToBytes(std::string_view text);
 // Raw deflate (no wrapper) of data at the given level.
 Bytes RawDeflate(const Bytes& data, int level = 8);
+// Appends value in little-endian order, as zip records hold it (the low 16 or 32 bits).
+void Put16(Bytes& out, std::uint32_t value);
+void Put32(Bytes& out, std::uint32_t value);
 // What a raw deflate stream decodes to as far as it goes: a cut stream gives the prefix it holds.
 Bytes InflatedPrefix(const Bytes& raw);
 // Deterministic pseudo-random bytes (incompressible).

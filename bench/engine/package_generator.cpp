@@ -14,16 +14,8 @@ namespace enginebench {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-void Put16(Bytes& out, std::uint32_t value) {
-  out.push_back(static_cast<std::uint8_t>(value));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void Put32(Bytes& out, std::uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
+using testsupport::Put16;
+using testsupport::Put32;
 
 // Word-processing XML: runs of tags with varying attribute values and words.
 Bytes Xml(std::size_t size, std::uint32_t seed) {
