@@ -676,22 +676,15 @@ PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platfor
   }
 }
 
-ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
-                              std::string_view packagePath, const ScanList& scanList,
-                              KeptStreams* kept, unsigned threads) {
-  const std::size_t count = scanList.size();
-  view.ResetEstimate(ProgressBar::kFile);
-  view.SetProgressRange(ProgressBar::kFile, ProgressValue(count));
-  view.SetProgressPos(ProgressBar::kFile, 0);
-  platform::File package;
-  const bool opened =
-      package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead);
+namespace {
+
+// Every entry's step, in list order, with found filled in; the copies to be decoded go to jobs.
+std::vector<ExtractionStep> PlanSteps(const Extractor& extractor, const ScanList& scanList,
+                                      bool opened, std::vector<FoundPart>& found,
+                                      std::vector<PartStager::Job>& jobs) {
   const OutputPlan plan(scanList);
-  Extractor extractor(view, fileFolder, kept);
-  std::vector<FoundPart> found(count);
-  std::vector<ExtractionStep> steps(count);
-  std::vector<PartStager::Job> jobs;
-  for (std::size_t i = 0; i < count; ++i) {
+  std::vector<ExtractionStep> steps(scanList.size());
+  for (std::size_t i = 0; i < scanList.size(); ++i) {
     PartEntry entry = scanList[i];
     found[i].entry = entry;
     if (!opened) entry.status = PartStatus::kLost;
@@ -703,6 +696,25 @@ ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
       jobs.push_back({entry, steps[i].outputPath.parent_path()});
     }
   }
+  return steps;
+}
+
+}  // namespace
+
+ExtractionReport ExtractParts(JobView& view, const fs::path& fileFolder,
+                              std::string_view packagePath, const ScanList& scanList,
+                              KeptStreams* kept, unsigned threads) {
+  const std::size_t count = scanList.size();
+  view.ResetEstimate(ProgressBar::kFile);
+  view.SetProgressRange(ProgressBar::kFile, ProgressValue(count));
+  view.SetProgressPos(ProgressBar::kFile, 0);
+  platform::File package;
+  const bool opened =
+      package.Open(platform::PathFromUtf8(packagePath), platform::File::Mode::kRead);
+  Extractor extractor(view, fileFolder, kept);
+  std::vector<FoundPart> found(count);
+  std::vector<PartStager::Job> jobs;
+  const std::vector<ExtractionStep> steps = PlanSteps(extractor, scanList, opened, found, jobs);
   PartStager stager(platform::PathFromUtf8(packagePath), std::move(jobs),
                     threads == 0 ? zip::DeflateThreadCount() : threads);
   for (std::size_t i = 0; i < count; ++i) {
