@@ -17,6 +17,7 @@
 #include "engine/relationships_repair.h"
 #include "engine/xml_repair.h"
 #include "platform/file.h"
+#include "zip/crc32.h"
 #include "zip/deflate_threads.h"
 
 namespace engine {
@@ -124,18 +125,17 @@ class ContentSink {
     }
   }
   void Take(std::string_view piece) {
-    crc_ =
-        crc32(crc_, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size()));
+    crc_ = zip::Crc32(crc_, std::as_bytes(std::span(piece.data(), piece.size())));
     size_ += piece.size();
     if (xml_) xml_->Feed(piece);
     if (kept_ != nullptr) kept_->append(piece);
   }
-  std::uint32_t Crc() const { return static_cast<std::uint32_t>(crc_); }
+  std::uint32_t Crc() const { return crc_; }
   std::uint64_t Size() const { return size_; }
   bool XmlParses() { return xml_ && xml_->Finish(); }
 
  private:
-  uLong crc_ = crc32(0, nullptr, 0);
+  std::uint32_t crc_ = 0;
   std::uint64_t size_ = 0;
   std::optional<XmlPieceCheck> xml_;
   std::string* kept_;

@@ -1,8 +1,8 @@
 #include "zip/entry_source.h"
 
-#include <zlib.h>
-
 #include <algorithm>
+
+#include "zip/crc32.h"
 
 namespace zip {
 
@@ -22,8 +22,7 @@ std::span<const std::byte> EntrySource::NextPiece() {
     return {};
   }
   const auto piece = m_buffer.first(static_cast<std::size_t>(got));
-  m_nCrc = static_cast<std::uint32_t>(
-      crc32_z(m_nCrc, reinterpret_cast<const Bytef*>(piece.data()), piece.size()));
+  m_nCrc = Crc32(m_nCrc, piece);
   m_nBytesRead += piece.size();
   return piece;
 }

@@ -49,16 +49,6 @@ const char* InflateEndText(InflateEnd end) {
   return "unknown";
 }
 
-std::uint32_t Crc32(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
-  uLong value = crc;
-  while (!bytes.empty()) {
-    const auto n = static_cast<uInt>(std::min<std::size_t>(bytes.size(), UINT_MAX));
-    value = crc32(value, bytes.data(), n);
-    bytes = bytes.subspan(n);
-  }
-  return static_cast<std::uint32_t>(value);
-}
-
 PartInflateResult InflatePart(ByteSource& source, std::uint64_t offset, std::uint64_t inputLimit,
                               const InflateSink& sink) {
   PartInflateResult result;

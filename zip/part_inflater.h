@@ -9,6 +9,8 @@
 #include <functional>
 #include <span>
 
+#include "zip/crc32.h"  // Crc32, which callers of InflatePart check its output with
+
 namespace zip {
 
 // Bytes of a package at 64-bit offsets. ReadAt copies what the file holds at
@@ -45,8 +47,5 @@ using InflateSink = std::function<bool(std::span<const std::uint8_t>)>;
 // damaged part keeps its good prefix. The source is read in order, in chunks.
 PartInflateResult InflatePart(ByteSource& source, std::uint64_t offset, std::uint64_t inputLimit,
                               const InflateSink& sink);
-
-// CRC-32 (as in zip headers) of bytes, continuing from crc (0 to start).
-std::uint32_t Crc32(std::uint32_t crc, std::span<const std::uint8_t> bytes);
 
 }  // namespace zip
