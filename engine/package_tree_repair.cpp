@@ -16,7 +16,7 @@ bool IsXmlByName(std::string_view part) {
 // A whole part is as its writer made it; one that begins as an XML document is taken to be one
 // without parsing it through. Its start is enough to tell a part that is no XML at all.
 bool WholeXmlBegins(const std::filesystem::path& fileFolder, std::string_view part) {
-  constexpr std::size_t kStart = 64 * 1024;
+  constexpr std::size_t kStart = 16 * 1024;  // a root start tag with many namespaces fits
   const auto start = ReadPart(fileFolder, part, kStart);
   return start && !RootElementName(*start).empty();
 }
