@@ -402,7 +402,7 @@ class OpensJudge:
         self.batch = max(1, batch)
         self.lock = threading.Lock()
         self.queue = queue.Queue()
-        self.counter = 0
+        self.counter = 0  # packages queued, originals included
         self.batches = 0
         self.labels = set()  # sources whose original is queued
         self.originals = {}  # source label -> the original's text ("" when it did not convert)
@@ -530,6 +530,10 @@ class OpensJudge:
                 share = self.shares[token]
                 result["counts"]["opened"] = int(share is not None and share >= 0.95)
                 result["details"]["opens_share"] = None if share is None else round(share, 4)
+
+    @property
+    def conversions(self):
+        return self.counter
 
     @staticmethod
     def similarity(original, repaired):
