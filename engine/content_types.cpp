@@ -6,6 +6,7 @@
 
 #include "engine/content_types_builder.h"
 #include "engine/package_tree.h"
+#include "engine/part_identity.h"
 #include "engine/xml_repair.h"
 #include "platform/file.h"
 
@@ -81,7 +82,10 @@ ContentTypesOutcome EnsureContentTypes(const std::filesystem::path& fileFolder) 
 
   const auto existing = ReadPart(fileFolder, kContentTypesName);
   ContentTypeMap map = BaseMap(existing);
-  const bool ownParses = existing && ParseContentTypes(*existing).has_value();
+  // Content types outside their namespace (one changed byte of the URI) make a word processor
+  // refuse the whole package: their entries are written again under the right one.
+  const bool ownParses = existing && ParseContentTypes(*existing).has_value() &&
+                         IdentifyContent(*existing).kind == PartKind::kContentTypes;
   const int added = CompleteContentTypes(map, parts, rootOf);
   if (ownParses && added == 0) return ContentTypesOutcome::kKept;
   // With nothing of the package's own to go on and nothing to add, the stored copy goes in as

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "engine/package_tree.h"
+#include "engine/part_identity.h"
 #include "engine/xml_repair.h"
 
 namespace engine {
@@ -142,6 +143,35 @@ int DropUnresolved(std::string_view relsName, std::vector<Relationship>& relatio
     return !part || !Present(index, *part);
   });
   return static_cast<int>(before - relationships.size());
+}
+
+// A relationships part whose root is not in the relationships namespace (one changed byte of
+// the URI will do it) is not taken for relationships by a word processor, which then refuses
+// the whole package; its relationships are written again under the right namespace.
+bool InRelationshipsNamespace(std::string_view text) {
+  return IdentifyContent(text).kind == PartKind::kRelationships;
+}
+
+// Without a relationship to the main document a word processor has nothing to open, although
+// the main document is there: the package's relationships were cut before it, or it was
+// damaged. One is added, under an identifier none of the others has. (Only to relationships
+// that are not whole: whole ones are as their writer meant them.)
+bool AddMainDocument(std::vector<Relationship>& relationships,
+                     const std::map<std::string, std::string>& index) {
+  if (!Present(index, kMainDocument)) return false;
+  std::set<std::string> ids;
+  for (const auto& relationship : relationships) {
+    if (!relationship.external && relationship.type.ends_with("/officeDocument")) return false;
+    ids.insert(relationship.id);
+  }
+  int number = 1;
+  while (ids.contains("rIdRebuilt" + std::to_string(number)))
+    ++number;
+  relationships.push_back({.id = "rIdRebuilt" + std::to_string(number),
+                           .type = OfficeType("officeDocument"),
+                           .target = index.at(AsciiLower(kMainDocument)),
+                           .external = false});
+  return true;
 }
 
 bool IsStoryPart(std::string_view part) {
@@ -287,7 +317,8 @@ std::vector<Relationship> DocumentRelationshipsFor(const std::set<std::string>& 
 }
 
 RelationshipsRepairResult RepairRelationships(const std::filesystem::path& fileFolder,
-                                              const std::set<std::string>& unusable) {
+                                              const std::set<std::string>& unusable,
+                                              const std::set<std::string>& notWhole) {
   RelationshipsRepairResult result;
   auto parts = ListPackageParts(fileFolder);
   for (const auto& part : unusable)
@@ -317,7 +348,11 @@ RelationshipsRepairResult RepairRelationships(const std::filesystem::path& fileF
     auto relationships = text ? ParseRelationships(*text) : std::nullopt;
     if (!relationships) continue;
     const int dropped = DropUnresolved(part, *relationships, index);
-    if (dropped > 0 && WritePart(fileFolder, part, WriteRelationships(*relationships))) {
+    const bool mainAdded =
+        part == kPackageRels && notWhole.contains(part) && AddMainDocument(*relationships, index);
+    const bool renamespaced = !InRelationshipsNamespace(*text);
+    if ((dropped > 0 || mainAdded || renamespaced) &&
+        WritePart(fileFolder, part, WriteRelationships(*relationships))) {
       result.relationshipsRemoved += dropped;
       result.rewritten.insert(part);
     }

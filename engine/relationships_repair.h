@@ -40,7 +40,10 @@ struct RelationshipsRepairResult {
 };
 
 // unusable: parts that are present but must not be reached (XML that does not parse).
+// notWhole: parts extraction found cut short or damaged; the package's relationships among them
+// get one to the main document present when they lost theirs.
 RelationshipsRepairResult RepairRelationships(const std::filesystem::path& fileFolder,
-                                              const std::set<std::string>& unusable = {});
+                                              const std::set<std::string>& unusable = {},
+                                              const std::set<std::string>& notWhole = {});
 
 }  // namespace engine
