@@ -59,7 +59,7 @@ std::set<std::string> TreeRepairResult::Rewritten() const {
 TreeRepairResult RepairTree(const std::filesystem::path& fileFolder, const TreeRepairInput& input) {
   TreeRepairResult result;
   RepairXmlParts(fileFolder, input, result);
-  result.relationships = RepairRelationships(fileFolder, result.xmlUnreadable);
+  result.relationships = RepairRelationships(fileFolder, result.xmlUnreadable, input.knownCut);
   result.contentTypes = EnsureContentTypes(fileFolder);
   return result;
 }
