@@ -38,8 +38,7 @@ bool TargetUsable(const std::filesystem::path& target) {
 
 std::string RootOfPart(const std::filesystem::path& fileFolder, const std::string& part) {
   if (PartExtension(part) != "xml") return {};
-  const auto text = ReadPart(fileFolder, part);
-  return text ? RootElementName(*text) : std::string();
+  return RootElementOfPart(fileFolder, part);
 }
 
 // The entries to build on: the package's own when its document parses; otherwise the stored

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/xml_repair.h"
 #include "platform/file.h"
 #include "platform/text.h"
 
@@ -46,6 +47,16 @@ std::optional<std::string> ReadPart(const fs::path& fileFolder, std::string_view
   const auto got = file.Read(std::as_writable_bytes(std::span(content)));
   if (got < 0 || static_cast<std::size_t>(got) != content.size()) return std::nullopt;
   return content;
+}
+
+std::string RootElementOfPart(const fs::path& fileFolder, std::string_view partName) {
+  constexpr std::size_t kStart = 16 * 1024;  // a root start tag with many namespaces fits
+  const auto start = ReadPart(fileFolder, partName, kStart);
+  if (!start) return {};
+  std::string root = RootElementName(*start);
+  if (!root.empty() || start->size() < kStart) return root;
+  const auto whole = ReadPart(fileFolder, partName);
+  return whole ? RootElementName(*whole) : std::string();
 }
 
 bool WritePart(const fs::path& fileFolder, std::string_view partName, std::string_view content) {

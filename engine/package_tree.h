@@ -19,6 +19,11 @@ std::optional<std::string> ReadPart(const std::filesystem::path& fileFolder,
                                     std::string_view partName,
                                     std::size_t limit = std::string::npos);
 
+// The local name of the part's root element, read from the part's start (the whole part only
+// when its root's start tag does not fit in the first 16 KiB); empty when the part cannot be
+// read or does not begin an XML document with a root element.
+std::string RootElementOfPart(const std::filesystem::path& fileFolder, std::string_view partName);
+
 // Replaces (or creates) a part with content, through a fresh file so that a half-written part
 // never stays behind. Folders on the way are created. Returns false when it could not be written.
 bool WritePart(const std::filesystem::path& fileFolder, std::string_view partName,

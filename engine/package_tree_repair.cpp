@@ -13,21 +13,17 @@ bool IsXmlByName(std::string_view part) {
   return extension == "xml" || extension == "rels" || extension == "vml";
 }
 
-// A whole part is as its writer made it; one that begins as an XML document is taken to be one
-// without parsing it through. Its start is enough to tell a part that is no XML at all.
-bool WholeXmlBegins(const std::filesystem::path& fileFolder, std::string_view part) {
-  constexpr std::size_t kStart = 16 * 1024;  // a root start tag with many namespaces fits
-  const auto start = ReadPart(fileFolder, part, kStart);
-  return start && !RootElementName(*start).empty();
-}
-
 }  // namespace
 
 void RepairXmlParts(const std::filesystem::path& fileFolder, const TreeRepairInput& input,
                     TreeRepairResult& result) {
   for (const auto& part : ListPackageParts(fileFolder)) {
     const bool cut = input.knownCut.contains(part);
-    if (!cut && input.knownWhole.contains(part) && WholeXmlBegins(fileFolder, part)) continue;
+    // A whole part is as its writer made it; one that begins as an XML document is taken to be
+    // one without parsing it through.
+    if (!cut && input.knownWhole.contains(part) && !RootElementOfPart(fileFolder, part).empty()) {
+      continue;
+    }
     const bool byName = IsXmlByName(part);
     if (!byName && !cut) continue;
     const auto text = ReadPart(fileFolder, part);
