@@ -1,22 +1,83 @@
-// dotm-repair --report: the JSON report of a run, read back with a strict reader of our own
-// (and with Python's where there is one), against packages built byte by byte.
+// dotm-repair --report: the JSON report of a run, read back strictly with nlohmann/json (and
+// with Python's reader where there is one), against packages built byte by byte.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "cli/report_json.h"
 #include "platform/test_helpers.h"
-#include "testkit/json_parse.h"
 #include "tests/jobs/job_test_fixture.h"
 
 namespace jobstest {
 namespace {
 
-using testsupport::JsonValue;
+using nlohmann::json;
 using testsupport::PackageBuilder;
-using testsupport::ParseJson;
+using namespace std::string_view_literals;
+
+// Text read as one JSON document (RFC 8259), or nothing with what is wrong in *error. The
+// parser checks the grammar, the escapes and that every string is well-formed UTF-8; what it
+// lets through but a report must never hold is refused here: a byte order mark (the parser
+// skips one), a NUL byte (it ends the parser's input, so whatever follows would go unread) and
+// a key twice in one object (the parser keeps the last).
+std::optional<json> ParseStrict(std::string_view text, std::string* error = nullptr) {
+  const auto fail = [error](std::string what) -> std::optional<json> {
+    if (error) *error = std::move(what);
+    return std::nullopt;
+  };
+  if (text.starts_with("\xEF\xBB\xBF")) return fail("a byte order mark");
+  if (const auto nul = text.find('\0'); nul != std::string_view::npos)
+    return fail("a NUL byte at byte " + std::to_string(nul));
+  std::vector<std::set<std::string>> openObjects;  // the keys so far of each object still open
+  std::string twice;
+  const json::parser_callback_t noteKeys = [&](int, json::parse_event_t event, json& parsed) {
+    if (event == json::parse_event_t::object_start) {
+      openObjects.emplace_back();
+    } else if (event == json::parse_event_t::object_end) {
+      openObjects.pop_back();
+    } else if (event == json::parse_event_t::key && twice.empty() &&
+               !openObjects.back().insert(parsed.get<std::string>()).second) {
+      twice = parsed.get<std::string>();
+    }
+    return true;  // keep every value
+  };
+  try {
+    json value = json::parse(text, noteKeys);
+    if (!twice.empty()) return fail("key '" + twice + "' twice in one object");
+    return value;
+  } catch (const json::parse_error& parseError) {
+    return fail(parseError.what());
+  }
+}
+
+// The items of an array; the test fails (the exception is reported) when value is not one.
+const json::array_t& Items(const json& value) {
+  return value.get_ref<const json::array_t&>();
+}
+
+// A plain unsigned number's value (digits only, within 64 bits); 0 for anything else.
+std::uint64_t Unsigned(const json& value) {
+  return value.is_number_unsigned() ? value.get<std::uint64_t>() : 0;
+}
+
+// An integer's text as it was written; empty for a fraction, an exponent or a value that is
+// not a number. The parser keeps what has no minus as unsigned, so a signed zero came from "-0".
+std::string IntegerText(const json& value) {
+  if (value.is_number_unsigned()) return std::to_string(value.get<std::uint64_t>());
+  if (!value.is_number_integer()) return {};
+  const auto number = value.get<std::int64_t>();
+  return number == 0 ? "-0" : std::to_string(number);
+}
 
 std::string Crc32Hex(const Bytes& bytes) {
   const auto crc = crc32(0, bytes.data(), static_cast<uInt>(bytes.size()));
@@ -63,34 +124,55 @@ TEST(ReportJsonTest, StringsAreEscapedAndMadeValidUtf8) {
 }
 
 TEST(ReportJsonTest, WriterNestsValuesAndTheReaderTakesThem) {
-  cli::JsonWriter json;
-  json.BeginObject();
-  json.Key("list");
-  json.BeginArray();
-  json.Number(std::uint64_t{18446744073709551615u});
-  json.Bool(false);
-  json.Null();
-  json.BeginObject();
-  json.EndObject();
-  json.BeginArray();
-  json.EndArray();
-  json.String("x\xFFy");
-  json.EndArray();
-  json.Key("n");
-  json.Number(-3);
-  json.EndObject();
+  cli::JsonWriter writer;
+  writer.BeginObject();
+  writer.Key("list");
+  writer.BeginArray();
+  writer.Number(std::uint64_t{18446744073709551615u});
+  writer.Bool(false);
+  writer.Null();
+  writer.BeginObject();
+  writer.EndObject();
+  writer.BeginArray();
+  writer.EndArray();
+  writer.String("x\xFFy");
+  writer.EndArray();
+  writer.Key("n");
+  writer.Number(-3);
+  writer.EndObject();
   std::string error;
-  const auto value = ParseJson(json.Text(), &error);
-  ASSERT_TRUE(value) << error << "\n" << json.Text();
-  EXPECT_EQ((*value)["list"].items.size(), 6u);
-  EXPECT_EQ((*value)["list"][0].Unsigned(), 18446744073709551615u);
-  EXPECT_EQ((*value)["list"][5].string, "x\xEF\xBF\xBDy");
-  EXPECT_EQ((*value)["n"].number, "-3");
-  EXPECT_EQ(json.Text().back(), '\n');
+  const auto value = ParseStrict(writer.Text(), &error);
+  ASSERT_TRUE(value) << error << "\n" << writer.Text();
+  EXPECT_EQ(Items(value->at("list")).size(), 6u);
+  EXPECT_EQ(Unsigned(value->at("list").at(0)), 18446744073709551615u);
+  EXPECT_EQ(value->at("list").at(5), "x\xEF\xBF\xBDy");
+  EXPECT_EQ(IntegerText(value->at("n")), "-3");
+  EXPECT_EQ(writer.Text().back(), '\n');
   // The reader is strict: what the writer must never produce is refused.
-  for (const char* bad : {"{\"a\":1,}", "[1 2]", "\"a\x01\"", "\"\xFF\"", "01", "{\"a\":1,\"a\":2}",
-                          "\"\\ud800\"", "[1]x", "\"\\q\""}) {
-    EXPECT_FALSE(ParseJson(bad)) << bad;
+  for (const std::string_view bad :
+       {// bad grammar
+        ""sv, " "sv, "{\"a\":1,}"sv, "[1,]"sv, "[1 2]"sv, "[1]x"sv, "{\"a\"}"sv, "{a:1}"sv, "'a'"sv,
+        "// note\n1"sv, "/* note */1"sv, "tru"sv, "nul"sv, "NaN"sv,
+        // numbers not in JSON's form
+        "01"sv, "-"sv, "1."sv, ".5"sv, "+1"sv, "1e"sv,
+        // bad strings: control characters, escapes, surrogates
+        "\"a\x01\""sv, "\"a\tb\""sv, "[\"a\0\"]"sv, "\"a"sv, "\"\\q\""sv, "\"\\u12\""sv,
+        "\"\\ud800\""sv, "\"\\udc00\""sv, "\"\\ud800\\u0041\""sv,
+        // strings that are not well-formed UTF-8: a byte never in it, an overlong form, a
+        // surrogate, beyond U+10FFFF, a cut sequence, a lone continuation byte
+        "\"\xFF\""sv, "\"\xC0\x80\""sv, "\"\xED\xA0\x80\""sv, "\"\xF4\x90\x80\x80\""sv,
+        "\"\xE2\x82\""sv, "\"\x80\""sv,
+        // what the parser alone would take: a byte order mark, a NUL byte that ends its input
+        // early, a key twice in one object
+        "\xEF\xBB\xBF{}"sv, "{}\0x"sv, "{\"a\":1,\"a\":2}"sv, "[{\"b\":{\"a\":1,\"a\":1}}]"sv}) {
+    EXPECT_FALSE(ParseStrict(bad)) << bad;
+  }
+  // ...and no more than that.
+  for (const std::string_view good :
+       {"\"\\u0000\""sv, "\"\\ud83d\\ude00\""sv, "[{\"a\":1},{\"a\":2}]"sv, "{\"a\":{\"a\":1}}"sv,
+        "-0.5e+3"sv, " \t\r\n[]\n"sv}) {
+    std::string goodError;
+    EXPECT_TRUE(ParseStrict(good, &goodError)) << good << ": " << goodError;
   }
 }
 
@@ -112,27 +194,27 @@ class ReportTest : public JobTest {
   }
 
   // The report at Root()/name, read strictly; a failed expectation when it is not valid JSON.
-  JsonValue Report(const std::string& name = "report.json") {
+  json Report(const std::string& name = "report.json") {
     const std::string text = ReadText(Root() / name);
     std::string error;
-    auto value = ParseJson(text, &error);
+    auto value = ParseStrict(text, &error);
     EXPECT_TRUE(value) << error << "\n" << text;
-    return value ? *value : JsonValue{};
+    return value ? std::move(*value) : json{};
   }
 
   // The report's parts of the one package by name (the last of a name wins).
-  static std::map<std::string, JsonValue> PartsByName(const JsonValue& package) {
-    std::map<std::string, JsonValue> parts;
-    for (const auto& part : package["parts"].items)
-      parts[part["name"].string] = part;
+  static std::map<std::string, json> PartsByName(const json& package) {
+    std::map<std::string, json> parts;
+    for (const auto& part : Items(package.at("parts")))
+      parts[part.at("name").get<std::string>()] = part;
     return parts;
   }
 
   // The log's red lines about parts, as the report's outcome texts say them.
-  static std::vector<std::string> OutcomeTexts(const JsonValue& package) {
+  static std::vector<std::string> OutcomeTexts(const json& package) {
     std::vector<std::string> texts;
-    for (const auto& text : package["outcomes"].items)
-      texts.push_back(text.string);
+    for (const auto& text : Items(package.at("outcomes")))
+      texts.push_back(text.get<std::string>());
     return texts;
   }
 };
@@ -145,50 +227,51 @@ TEST_F(ReportTest, IntactPackageIsWholeInEveryPart) {
   WriteFile("in/Intact.dotm", builder.Build());
   const auto result = Run({"-o", "out", "--report", "report.json", "in/Intact.dotm"});
   ASSERT_EQ(result.status, 0) << result.err;
-  const JsonValue report = Report();
-  EXPECT_EQ(report["report"].string, "dotm-repair");
-  EXPECT_EQ(report["version"].Unsigned(), 1u);
-  EXPECT_EQ(report["exit_status"].number, "0");
-  EXPECT_EQ(report["output_folder"].string, "out");
-  EXPECT_FALSE(report["interrupted"].boolean);
-  ASSERT_EQ(report["packages"].items.size(), 1u);
-  const JsonValue& package = report["packages"][0];
-  EXPECT_EQ(package["input"].string, "in/Intact.dotm");
-  EXPECT_EQ(platform::PathFromUtf8(package["output"].string),
+  const json report = Report();
+  EXPECT_EQ(report.at("report"), "dotm-repair");
+  EXPECT_EQ(Unsigned(report.at("version")), 1u);
+  EXPECT_EQ(IntegerText(report.at("exit_status")), "0");
+  EXPECT_EQ(report.at("output_folder"), "out");
+  EXPECT_EQ(report.at("interrupted"), false);
+  ASSERT_EQ(Items(report.at("packages")).size(), 1u);
+  const json& package = report.at("packages").at(0);
+  EXPECT_EQ(package.at("input"), "in/Intact.dotm");
+  EXPECT_EQ(platform::PathFromUtf8(package.at("output").get<std::string>()),
             fs::path("out") / "ZARVEL_Intact.dotm");
-  EXPECT_EQ(package["result"].string, "whole");
-  EXPECT_TRUE(package["outcomes"].items.empty());
-  EXPECT_EQ(package["repair"]["result"].string, "whole");
-  EXPECT_TRUE(package["repair"]["opened"].boolean);
-  EXPECT_EQ(package["save"]["result"].string, "whole");
-  EXPECT_EQ(package["save"]["outcome"].string, "saved");
-  EXPECT_EQ(package["save"]["media"].string, "not_asked");
-  EXPECT_TRUE(package["self_check"]["passed"].boolean);
-  EXPECT_TRUE(package["self_check"]["failures"].items.empty());
-  EXPECT_EQ(package["tree"]["content_types"].string, "kept");
-  EXPECT_TRUE(package["tree"]["rewritten"].items.empty());
+  EXPECT_EQ(package.at("result"), "whole");
+  EXPECT_TRUE(Items(package.at("outcomes")).empty());
+  EXPECT_EQ(package.at("repair").at("result"), "whole");
+  EXPECT_EQ(package.at("repair").at("opened"), true);
+  EXPECT_EQ(package.at("save").at("result"), "whole");
+  EXPECT_EQ(package.at("save").at("outcome"), "saved");
+  EXPECT_EQ(package.at("save").at("media"), "not_asked");
+  EXPECT_EQ(package.at("self_check").at("passed"), true);
+  EXPECT_TRUE(Items(package.at("self_check").at("failures")).empty());
+  EXPECT_EQ(package.at("tree").at("content_types"), "kept");
+  EXPECT_TRUE(Items(package.at("tree").at("rewritten")).empty());
 
-  ASSERT_EQ(package["parts"].items.size(), parts.size());
+  ASSERT_EQ(Items(package.at("parts")).size(), parts.size());
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    const JsonValue& part = package["parts"][i];
+    const json& part = package.at("parts").at(i);
     SCOPED_TRACE(parts[i].first);
-    EXPECT_EQ(part["name"].string, parts[i].first);
-    EXPECT_FALSE(part.Has("name_hex"));
-    EXPECT_EQ(part["fate"].string, "whole");
-    EXPECT_EQ(part["extraction"].string, "whole");
-    EXPECT_TRUE(part["found"].boolean);
-    EXPECT_TRUE(part["kept"].boolean);
-    EXPECT_EQ(part["header_offset"].Unsigned(), builder.HeaderOffsets()[i]);
-    EXPECT_EQ(part["data_offset"].Unsigned(),
+    EXPECT_EQ(part.at("name"), parts[i].first);
+    EXPECT_FALSE(part.contains("name_hex"));
+    EXPECT_EQ(part.at("fate"), "whole");
+    EXPECT_EQ(part.at("extraction"), "whole");
+    EXPECT_EQ(part.at("found"), true);
+    EXPECT_EQ(part.at("kept"), true);
+    EXPECT_EQ(Unsigned(part.at("header_offset")), builder.HeaderOffsets()[i]);
+    EXPECT_EQ(Unsigned(part.at("data_offset")),
               builder.HeaderOffsets()[i] + 30 + parts[i].first.size());
-    EXPECT_EQ(part["method"].Unsigned(), 8u);
-    EXPECT_EQ(part["compressed_size"].Unsigned(), testsupport::RawDeflate(parts[i].second).size());
-    EXPECT_EQ(part["uncompressed_size"].Unsigned(), parts[i].second.size());
-    EXPECT_EQ(part["extracted_size"].Unsigned(), parts[i].second.size());
-    EXPECT_TRUE(part["in_central_directory"].boolean);
-    EXPECT_EQ(part["crc32"]["expected"].string, Crc32Hex(parts[i].second));
-    EXPECT_EQ(part["crc32"]["computed"].string, Crc32Hex(parts[i].second));
-    EXPECT_EQ(part["crc32"]["status"].string, "match");
+    EXPECT_EQ(Unsigned(part.at("method")), 8u);
+    EXPECT_EQ(Unsigned(part.at("compressed_size")),
+              testsupport::RawDeflate(parts[i].second).size());
+    EXPECT_EQ(Unsigned(part.at("uncompressed_size")), parts[i].second.size());
+    EXPECT_EQ(Unsigned(part.at("extracted_size")), parts[i].second.size());
+    EXPECT_EQ(part.at("in_central_directory"), true);
+    EXPECT_EQ(part.at("crc32").at("expected"), Crc32Hex(parts[i].second));
+    EXPECT_EQ(part.at("crc32").at("computed"), Crc32Hex(parts[i].second));
+    EXPECT_EQ(part.at("crc32").at("status"), "match");
   }
 }
 
@@ -207,44 +290,44 @@ TEST_F(ReportTest, CutPackageHasAPartialAndALostPart) {
   WriteFile("Cut.dotm", Bytes(whole.begin(), whole.end() - 1000));
   const auto result = Run({"--report", "report.json", "Cut.dotm"});
   EXPECT_EQ(result.status, 3) << result.err;
-  const JsonValue report = Report();
-  EXPECT_EQ(report["exit_status"].number, "3");
-  const JsonValue& package = report["packages"][0];
-  EXPECT_EQ(package["result"].string, "incomplete");
+  const json report = Report();
+  EXPECT_EQ(IntegerText(report.at("exit_status")), "3");
+  const json& package = report.at("packages").at(0);
+  EXPECT_EQ(package.at("result"), "incomplete");
   auto parts = PartsByName(package);
 
-  const JsonValue& cut = parts["word/cut.xml"];
-  EXPECT_EQ(cut["fate"].string, "partial");
-  EXPECT_EQ(cut["extraction"].string, "cut_short");
-  EXPECT_EQ(cut["crc32"]["expected"].string, Crc32Hex(cutXml));
-  EXPECT_EQ(cut["crc32"]["status"].string, "incomplete");
-  EXPECT_FALSE(cut["crc32"]["computed"].IsNull());
-  EXPECT_GT(cut["extracted_size"].Unsigned(), 0u);
-  EXPECT_LT(cut["extracted_size"].Unsigned(), cutXml.size());
-  EXPECT_EQ(cut["header_offset"].Unsigned(), builder.HeaderOffsets()[2]);
+  const json& cut = parts.at("word/cut.xml");
+  EXPECT_EQ(cut.at("fate"), "partial");
+  EXPECT_EQ(cut.at("extraction"), "cut_short");
+  EXPECT_EQ(cut.at("crc32").at("expected"), Crc32Hex(cutXml));
+  EXPECT_EQ(cut.at("crc32").at("status"), "incomplete");
+  EXPECT_FALSE(cut.at("crc32").at("computed").is_null());
+  EXPECT_GT(Unsigned(cut.at("extracted_size")), 0u);
+  EXPECT_LT(Unsigned(cut.at("extracted_size")), cutXml.size());
+  EXPECT_EQ(Unsigned(cut.at("header_offset")), builder.HeaderOffsets()[2]);
 
-  const JsonValue& lost = parts["word/packed.bin"];
-  EXPECT_EQ(lost["fate"].string, "lost");
-  EXPECT_EQ(lost["extraction"].string, "unsupported_method");
-  EXPECT_EQ(lost["method"].Unsigned(), 12u);
-  EXPECT_TRUE(lost["extracted_size"].IsNull());
-  EXPECT_TRUE(lost["crc32"]["computed"].IsNull());
-  EXPECT_EQ(lost["crc32"]["status"].string, "not_decoded");
+  const json& lost = parts.at("word/packed.bin");
+  EXPECT_EQ(lost.at("fate"), "lost");
+  EXPECT_EQ(lost.at("extraction"), "unsupported_method");
+  EXPECT_EQ(Unsigned(lost.at("method")), 12u);
+  EXPECT_TRUE(lost.at("extracted_size").is_null());
+  EXPECT_TRUE(lost.at("crc32").at("computed").is_null());
+  EXPECT_EQ(lost.at("crc32").at("status"), "not_decoded");
 
-  EXPECT_EQ(parts["word/document.xml"]["fate"].string, "whole");
+  EXPECT_EQ(parts.at("word/document.xml").at("fate"), "whole");
   // No content types and no package relationships were found: the repair wrote them, parts no
   // copy found stands for.
   for (const char* name : {"[Content_Types].xml", "_rels/.rels"}) {
     SCOPED_TRACE(name);
-    const JsonValue& written = parts[name];
-    EXPECT_EQ(written["fate"].string, "rebuilt");
-    EXPECT_FALSE(written["found"].boolean);
-    EXPECT_TRUE(written["kept"].boolean);
-    EXPECT_TRUE(written["header_offset"].IsNull());
-    EXPECT_TRUE(written["extraction"].IsNull());
+    const json& written = parts.at(name);
+    EXPECT_EQ(written.at("fate"), "rebuilt");
+    EXPECT_EQ(written.at("found"), false);
+    EXPECT_EQ(written.at("kept"), true);
+    EXPECT_TRUE(written.at("header_offset").is_null());
+    EXPECT_TRUE(written.at("extraction").is_null());
   }
-  EXPECT_EQ(package["tree"]["content_types"].string, "stored_copy");
-  EXPECT_EQ(package["tree"]["relationship_parts_rebuilt"].Unsigned(), 1u);
+  EXPECT_EQ(package.at("tree").at("content_types"), "stored_copy");
+  EXPECT_EQ(Unsigned(package.at("tree").at("relationship_parts_rebuilt")), 1u);
 
   // Every red line of the log about this package, and nothing else, is an outcome.
   std::vector<std::string> redLines;
@@ -277,20 +360,20 @@ TEST_F(ReportTest, RelationshipsToMissingPartsAreRemovedAndThePartIsRebuilt) {
   WriteFile("Rels.dotm", builder.Build());
   const auto result = Run({"--report=report.json", "Rels.dotm"});
   EXPECT_EQ(result.status, 3) << result.err;
-  const JsonValue package = Report()["packages"][0];
+  const json package = Report().at("packages").at(0);
   auto parts = PartsByName(package);
-  const JsonValue& rels = parts["word/_rels/document.xml.rels"];
-  EXPECT_EQ(rels["fate"].string, "rebuilt");
-  EXPECT_EQ(rels["extraction"].string, "whole");
-  EXPECT_EQ(rels["crc32"]["status"].string, "match");
-  EXPECT_TRUE(rels["found"].boolean);
-  EXPECT_EQ(package["tree"]["relationships_removed"].Unsigned(), 1u);
-  ASSERT_EQ(package["tree"]["rewritten"].items.size(), 1u);
-  EXPECT_EQ(package["tree"]["rewritten"][0].string, "word/_rels/document.xml.rels");
+  const json& rels = parts.at("word/_rels/document.xml.rels");
+  EXPECT_EQ(rels.at("fate"), "rebuilt");
+  EXPECT_EQ(rels.at("extraction"), "whole");
+  EXPECT_EQ(rels.at("crc32").at("status"), "match");
+  EXPECT_EQ(rels.at("found"), true);
+  EXPECT_EQ(Unsigned(package.at("tree").at("relationships_removed")), 1u);
+  ASSERT_EQ(Items(package.at("tree").at("rewritten")).size(), 1u);
+  EXPECT_EQ(package.at("tree").at("rewritten").at(0), "word/_rels/document.xml.rels");
   EXPECT_EQ(OutcomeTexts(package),
             std::vector<std::string>{"part word/_rels/document.xml.rels is rebuilt...."});
-  EXPECT_EQ(parts["word/styles.xml"]["fate"].string, "whole");
-  EXPECT_TRUE(package["self_check"]["passed"].boolean);
+  EXPECT_EQ(parts.at("word/styles.xml").at("fate"), "whole");
+  EXPECT_EQ(package.at("self_check").at("passed"), true);
 }
 
 // A header destroyed while the directory still lists the part: the data found by its content
@@ -316,11 +399,12 @@ TEST_F(ReportTest, DataIdentifiedByItsContentStandsForItsName) {
   WriteFile("Destroyed.dotm", bytes);
   const auto result = Run({"--report=report.json", "Destroyed.dotm"});
   EXPECT_EQ(result.status, 3) << result.err;
-  const JsonValue package = Report()["packages"][0];
+  const json package = Report().at("packages").at(0);
   std::vector<std::string> standing;
-  for (const auto& part : package["parts"].items) {
-    if (part["name"].string != "word/document.xml") continue;
-    if (part["kept"].boolean || !part["found"].boolean) standing.push_back(part["fate"].string);
+  for (const auto& part : Items(package.at("parts"))) {
+    if (part.at("name").get<std::string>() != "word/document.xml") continue;
+    if (part.at("kept").get<bool>() || !part.at("found").get<bool>())
+      standing.push_back(part.at("fate").get<std::string>());
   }
   EXPECT_EQ(standing, std::vector<std::string>{"identified"}) << result.out;
 }
@@ -339,13 +423,13 @@ TEST_F(ReportTest, DamagedNameThatIsNotUtf8KeepsTheReportValid) {
   const auto result = Run({"--report", "report.json", "Names.dotm"});
   EXPECT_NE(result.status, 2) << result.err;
   const std::string text = ReadText(Root() / "report.json");
-  const JsonValue package = Report()["packages"][0];
+  const json package = Report().at("packages").at(0);
   auto parts = PartsByName(package);
   const std::string shown = "word/media/bad\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD(.png";
   ASSERT_TRUE(parts.contains(shown)) << text;
-  EXPECT_EQ(parts[shown]["name_hex"].string, "776f72642f6d656469612f626164fffec3282e706e67");
+  EXPECT_EQ(parts[shown].at("name_hex"), "776f72642f6d656469612f626164fffec3282e706e67");
   ASSERT_TRUE(parts.contains(oddName)) << text;
-  EXPECT_FALSE(parts[oddName].Has("name_hex"));
+  EXPECT_FALSE(parts[oddName].contains("name_hex"));
   EXPECT_NE(text.find("word/q\\\"uote\\u0001.xml"), std::string::npos);
 
   // An independent reader agrees, where there is one: Python's, reading the file as UTF-8.
@@ -375,30 +459,30 @@ TEST_F(ReportTest, NameBeyondAsciiIsTheSameInPartsAndTree) {
   WriteFile("Glueck.dotm", Bytes(whole.begin(), whole.end() - 1000));
   const auto result = Run({"--report", "report.json", "Glueck.dotm"});
   EXPECT_EQ(result.status, 3) << result.err;
-  const JsonValue package = Report()["packages"][0];
+  const json package = Report().at("packages").at(0);
   auto parts = PartsByName(package);
   ASSERT_TRUE(parts.contains(name));
-  EXPECT_EQ(parts[name]["fate"].string, "partial");
-  ASSERT_EQ(package["tree"]["xml_closed"].items.size(), 1u);
-  EXPECT_EQ(package["tree"]["xml_closed"][0].string, name);
+  EXPECT_EQ(parts[name].at("fate"), "partial");
+  ASSERT_EQ(Items(package.at("tree").at("xml_closed")).size(), 1u);
+  EXPECT_EQ(package.at("tree").at("xml_closed").at(0), name);
 }
 
 TEST_F(ReportTest, MissingPackageSaysWhyInTheReport) {
   WriteFile("Good.dotm", testsupport::SampleTemplatePackage());
   const auto result = Run({"--report", "report.json", "Good.dotm", "Missing.dotm"});
   EXPECT_EQ(result.status, 1);
-  const JsonValue report = Report();
-  ASSERT_EQ(report["packages"].items.size(), 2u);
-  EXPECT_EQ(report["packages"][0]["result"].string, "whole");
-  const JsonValue& missing = report["packages"][1];
-  EXPECT_EQ(missing["input"].string, "Missing.dotm");
-  EXPECT_EQ(missing["result"].string, "failed");
-  EXPECT_TRUE(missing["output"].IsNull());
-  EXPECT_FALSE(missing["repair"]["opened"].boolean);
-  EXPECT_TRUE(missing["parts"].items.empty());
-  EXPECT_TRUE(missing["tree"].IsNull());
-  EXPECT_TRUE(missing["self_check"].IsNull());
-  EXPECT_FALSE(missing["save"]["attempted"].boolean);
+  const json report = Report();
+  ASSERT_EQ(Items(report.at("packages")).size(), 2u);
+  EXPECT_EQ(report.at("packages").at(0).at("result"), "whole");
+  const json& missing = report.at("packages").at(1);
+  EXPECT_EQ(missing.at("input"), "Missing.dotm");
+  EXPECT_EQ(missing.at("result"), "failed");
+  EXPECT_TRUE(missing.at("output").is_null());
+  EXPECT_EQ(missing.at("repair").at("opened"), false);
+  EXPECT_TRUE(Items(missing.at("parts")).empty());
+  EXPECT_TRUE(missing.at("tree").is_null());
+  EXPECT_TRUE(missing.at("self_check").is_null());
+  EXPECT_EQ(missing.at("save").at("attempted"), false);
   platform::File file;
   EXPECT_FALSE(file.Open(Root() / "Missing.dotm", platform::File::Mode::kRead));
   EXPECT_EQ(OutcomeTexts(missing),
@@ -412,9 +496,9 @@ TEST_F(ReportTest, DashWritesTheReportToStandardOutput) {
   const auto result = Run({"--report", "-", "Good.dotm"});
   EXPECT_EQ(result.status, 0) << result.err;
   std::string error;
-  const auto report = ParseJson(result.out, &error);
+  const auto report = ParseStrict(result.out, &error);
   ASSERT_TRUE(report) << error << "\n" << result.out;
-  EXPECT_EQ((*report)["packages"][0]["input"].string, "Good.dotm");
+  EXPECT_EQ(report->at("packages").at(0).at("input"), "Good.dotm");
   EXPECT_NE(result.err.find("Good.dotm  Repaired....\n"), std::string::npos) << result.err;
   EXPECT_FALSE(fs::exists(Root() / "-"));
 }
@@ -425,7 +509,7 @@ TEST_F(ReportTest, ExistingReportIsReplacedWithNothingLeftBeside) {
   WriteFile("reports/report.json", "older report");
   const auto result = Run({"--report", "reports/report.json", "Good.dotm"});
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(Report("reports/report.json")["packages"][0]["result"].string, "whole");
+  EXPECT_EQ(Report("reports/report.json").at("packages").at(0).at("result"), "whole");
   EXPECT_EQ(EntryNames(Root() / "reports"), std::vector<std::string>{"report.json"});
 }
 
