@@ -19,13 +19,13 @@ void RepairXmlParts(const std::filesystem::path& fileFolder, const TreeRepairInp
                     TreeRepairResult& result) {
   for (const auto& part : ListPackageParts(fileFolder)) {
     const bool cut = input.knownCut.contains(part);
+    const bool byName = IsXmlByName(part);
+    if (!byName && !cut) continue;
     // A whole part is as its writer made it; one that begins as an XML document is taken to be
     // one without parsing it through.
     if (!cut && input.knownWhole.contains(part) && !RootElementOfPart(fileFolder, part).empty()) {
       continue;
     }
-    const bool byName = IsXmlByName(part);
-    if (!byName && !cut) continue;
     const auto text = ReadPart(fileFolder, part);
     if (!text || XmlParses(*text)) continue;
     // A cut part of another kind (a picture, a macro project) is kept as recovered and stays
