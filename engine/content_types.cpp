@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "engine/content_types_builder.h"
+#include "engine/package_names.h"
 #include "engine/package_tree.h"
 #include "engine/part_identity.h"
 #include "engine/xml_repair.h"
@@ -16,8 +17,6 @@ extern const unsigned char kStoredContentTypesBytes[];
 extern const std::size_t kStoredContentTypesBytes_size;
 
 namespace {
-
-constexpr const char* kContentTypesName = "[Content_Types].xml";
 
 std::string_view StoredText() {
   const auto bytes = StoredContentTypes();

@@ -2,14 +2,13 @@
 
 #include <regex>
 
+#include "engine/package_names.h"
 #include "engine/package_tree.h"
 #include "engine/xml_repair.h"
 
 namespace engine {
 namespace {
 
-constexpr std::string_view kTypesNamespace =
-    "http://schemas.openxmlformats.org/package/2006/content-types";
 constexpr std::string_view kWordMl =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 constexpr std::string_view kVbaProjectType = "application/vnd.ms-office.vbaProject";
@@ -215,7 +214,7 @@ int CompleteContentTypes(ContentTypeMap& map, const std::set<std::string>& parts
 
 std::string WriteContentTypes(const ContentTypeMap& map) {
   std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
-  text += "<Types xmlns=\"" + std::string(kTypesNamespace) + "\">";
+  text += "<Types xmlns=\"" + std::string(kContentTypesNamespace) + "\">";
   for (const auto& [extension, type] : map.defaults) {
     text += "<Default Extension=\"" + XmlAttributeEscape(extension) + "\" ContentType=\"" +
             XmlAttributeEscape(type) + "\"/>";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/orphan_streams.h"
+#include "engine/package_names.h"
 #include "engine/package_tree_repair.h"
 #include "engine/part_stager.h"
 #include "platform/file.h"
@@ -24,7 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kCopyPiece = 256 * 1024;
-constexpr const char* kContentTypesName = "[Content_Types].xml";
 
 // The package read at 64-bit offsets; sequential reads, the common case, need no seek.
 class FileSource : public zip::ByteSource {

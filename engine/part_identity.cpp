@@ -5,15 +5,12 @@
 #include <array>
 #include <memory>
 
+#include "engine/package_names.h"
 #include "engine/package_tree.h"
 
 namespace engine {
 namespace {
 
-constexpr std::string_view kContentTypesNamespace =
-    "http://schemas.openxmlformats.org/package/2006/content-types";
-constexpr std::string_view kRelationshipsNamespace =
-    "http://schemas.openxmlformats.org/package/2006/relationships";
 constexpr std::string_view kWordNamespace =
     "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 constexpr std::string_view kDrawingNamespace =
@@ -26,8 +23,6 @@ constexpr std::string_view kCustomNamespace =
     "http://schemas.openxmlformats.org/officeDocument/2006/custom-properties";
 constexpr std::string_view kVbaDataNamespace =
     "http://schemas.microsoft.com/office/word/2006/wordml";
-constexpr const char* kPackageRels = "_rels/.rels";
-constexpr const char* kMainDocument = "word/document.xml";
 
 // The root element's namespace and local name, read as far as its start tag.
 struct RootName {
@@ -138,7 +133,7 @@ struct KindNaming {
 };
 
 constexpr std::array<KindNaming, 18> kNaming{{
-    {PartKind::kMainDocument, {"officeDocument", ""}, kMainDocument},
+    {PartKind::kMainDocument, {"officeDocument", ""}, kMainDocumentName},
     {PartKind::kStyles, {"styles", ""}, "word/styles.xml"},
     {PartKind::kSettings, {"settings", ""}, "word/settings.xml"},
     {PartKind::kFontTable, {"fontTable", ""}, "word/fontTable.xml"},
@@ -179,7 +174,7 @@ std::string MainDocumentName(const PackageKnowledge& knowledge) {
       if (const auto part = ResolveTarget(kPackageRels, relationship.target)) return *part;
     }
   }
-  return kMainDocument;
+  return kMainDocumentName;
 }
 
 std::string RelsNameOf(std::string_view part) {

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "engine/package_names.h"
 #include "engine/package_tree.h"
 #include "engine/part_identity.h"
 #include "engine/xml_repair.h"
@@ -9,13 +10,8 @@
 namespace engine {
 namespace {
 
-constexpr std::string_view kRelationshipsNamespace =
-    "http://schemas.openxmlformats.org/package/2006/relationships";
 constexpr std::string_view kOfficeRelationships =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
-constexpr const char* kPackageRels = "_rels/.rels";
-constexpr const char* kDocumentRels = "word/_rels/document.xml.rels";
-constexpr const char* kMainDocument = "word/document.xml";
 
 std::string OfficeType(std::string_view kind) {
   return std::string(kOfficeRelationships) + std::string(kind);
@@ -158,7 +154,7 @@ bool InRelationshipsNamespace(std::string_view text) {
 // that are not whole: whole ones are as their writer meant them.)
 bool AddMainDocument(std::vector<Relationship>& relationships,
                      const std::map<std::string, std::string>& index) {
-  if (!Present(index, kMainDocument)) return false;
+  if (!Present(index, kMainDocumentName)) return false;
   std::set<std::string> ids;
   for (const auto& relationship : relationships) {
     if (!relationship.external && relationship.type.ends_with("/officeDocument")) return false;
@@ -169,13 +165,13 @@ bool AddMainDocument(std::vector<Relationship>& relationships,
     ++number;
   relationships.push_back({.id = "rIdRebuilt" + std::to_string(number),
                            .type = OfficeType("officeDocument"),
-                           .target = index.at(AsciiLower(kMainDocument)),
+                           .target = index.at(AsciiLower(kMainDocumentName)),
                            .external = false});
   return true;
 }
 
 bool IsStoryPart(std::string_view part) {
-  if (part == kMainDocument) return true;
+  if (part == kMainDocumentName) return true;
   const std::string lower = AsciiLower(part);
   return lower.starts_with("word/") && lower.find('/', 5) == std::string::npos &&
          (lower.starts_with("word/header") || lower.starts_with("word/footer")) &&
@@ -276,8 +272,8 @@ std::optional<std::string> ResolveTarget(std::string_view relsName, std::string_
 std::vector<Relationship> PackageRelationshipsFor(const std::set<std::string>& parts) {
   const auto index = LowerIndex(parts);
   std::vector<std::pair<std::string, std::string>> found;
-  if (Present(index, kMainDocument)) {
-    found.emplace_back(OfficeType("officeDocument"), index.at(AsciiLower(kMainDocument)));
+  if (Present(index, kMainDocumentName)) {
+    found.emplace_back(OfficeType("officeDocument"), index.at(AsciiLower(kMainDocumentName)));
   }
   const std::pair<const char*, std::string> properties[] = {
       {"docProps/core.xml",
@@ -336,7 +332,7 @@ RelationshipsRepairResult RepairRelationships(const std::filesystem::path& fileF
     return text && ParseRelationships(*text).has_value();
   };
   if (!readable(kPackageRels)) rebuild(kPackageRels, PackageRelationshipsFor(parts));
-  if (parts.contains(kMainDocument) && !readable(kDocumentRels)) {
+  if (parts.contains(kMainDocumentName) && !readable(kDocumentRels)) {
     rebuild(kDocumentRels, DocumentRelationshipsFor(parts));
   }
 
