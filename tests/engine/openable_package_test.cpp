@@ -14,6 +14,7 @@
 #include "engine/part_identity.h"
 #include "engine/relationships_repair.h"
 #include "engine/xml_repair.h"
+#include "testkit/extraction_run.h"
 #include "testkit/package_builder.h"
 #include "testkit/recording_view.h"
 #include "testkit/temp_folder.h"
@@ -75,15 +76,9 @@ class OpenablePackageTest : public ::testing::Test {
   Reported Recover(const Bytes& package) {
     const fs::path path = folder_.Path() / "package.dotm";
     testsupport::WriteFileBytes(path, package);
-    std::atomic<int> running{1};
-    const engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
-    engine::ScanList list;
-    EXPECT_TRUE(engine::ScanPackage(param, path.string(), list));
-    const auto report = engine::ExtractParts(view_, FileFolder(), path.string(), list);
-    Reported reported;
-    for (const auto& part : report.notWhole)
-      reported[part.partPath] = part.outcome;
-    return reported;
+    const auto run = testsupport::ScanAndExtract(view_, path, FileFolder());
+    EXPECT_TRUE(run.scanned);
+    return testsupport::NotWholeByName(run.report);
   }
 
   std::string Output(const fs::path& relative) const {

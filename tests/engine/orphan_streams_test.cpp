@@ -10,6 +10,7 @@
 #include "engine/package_scanner.h"
 #include "engine/part_extraction.h"
 #include "engine/part_identity.h"
+#include "testkit/extraction_run.h"
 #include "testkit/package_builder.h"
 #include "testkit/recording_view.h"
 #include "testkit/temp_folder.h"
@@ -115,15 +116,10 @@ class OrphanStreamsTest : public ::testing::Test {
   std::map<std::wstring, PartOutcome> Recover(const Bytes& package) {
     const fs::path path = folder_.Path() / "package.dotm";
     testsupport::WriteFileBytes(path, package);
-    std::atomic<int> running{1};
-    const engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
-    engine::ScanList list;
-    EXPECT_TRUE(engine::ScanPackage(param, path.string(), list));
-    report_ = engine::ExtractParts(view_, FileFolder(), path.string(), list);
-    std::map<std::wstring, PartOutcome> reported;
-    for (const auto& part : report_.notWhole)
-      reported[part.partPath] = part.outcome;
-    return reported;
+    auto run = testsupport::ScanAndExtract(view_, path, FileFolder());
+    EXPECT_TRUE(run.scanned);
+    report_ = std::move(run.report);
+    return testsupport::NotWholeByName(report_);
   }
 
   Bytes Output(const fs::path& relative) const {

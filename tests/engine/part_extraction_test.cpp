@@ -15,6 +15,7 @@
 #include "engine/package_scanner.h"
 #include "engine/xml_repair.h"
 #include "platform/test_helpers.h"
+#include "testkit/extraction_run.h"
 #include "testkit/package_builder.h"
 #include "testkit/recording_view.h"
 #include "testkit/temp_folder.h"
@@ -45,12 +46,10 @@ class ExtractionTest : public ::testing::Test {
   std::size_t Extract(const PackageBuilder& builder) { return ExtractReport(builder).written; }
   engine::ExtractionReport ExtractReport(const PackageBuilder& builder) {
     testsupport::WriteFileBytes(PackagePath(), builder.Build());
-    std::atomic<int> running{1};
-    engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
-    engine::ScanList list;
-    EXPECT_TRUE(engine::ScanPackage(param, PackagePath().string(), list));
-    listed_ = list.size();
-    return engine::ExtractParts(view_, FileFolder(), PackagePath().string(), list);
+    auto run = testsupport::ScanAndExtract(view_, PackagePath(), FileFolder());
+    EXPECT_TRUE(run.scanned);
+    listed_ = run.list.size();
+    return std::move(run.report);
   }
 
   Bytes Output(const fs::path& relative) const {

@@ -14,6 +14,7 @@
 #include "engine/part_extraction.h"
 #include "engine/xml_repair.h"
 #include "platform/test_helpers.h"
+#include "testkit/extraction_run.h"
 #include "testkit/package_builder.h"
 #include "testkit/recording_view.h"
 #include "testkit/temp_folder.h"
@@ -40,15 +41,11 @@ class RecoveryTest : public ::testing::Test {
   Reported Recover(const Bytes& package) {
     const fs::path path = folder_.Path() / "package.dotm";
     testsupport::WriteFileBytes(path, package);
-    std::atomic<int> running{1};
-    const engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
-    list_.clear();
-    EXPECT_TRUE(engine::ScanPackage(param, path.string(), list_));
-    report_ = engine::ExtractParts(view_, FileFolder(), path.string(), list_);
-    Reported reported;
-    for (const auto& part : report_.notWhole)
-      reported[part.partPath] = part.outcome;
-    return reported;
+    auto run = testsupport::ScanAndExtract(view_, path, FileFolder());
+    EXPECT_TRUE(run.scanned);
+    list_ = std::move(run.list);
+    report_ = std::move(run.report);
+    return testsupport::NotWholeByName(report_);
   }
 
   std::string Output(const fs::path& relative) const {

@@ -9,6 +9,7 @@
 
 #include "engine/package_scanner.h"
 #include "engine/part_extraction.h"
+#include "testkit/extraction_run.h"
 #include "testkit/package_builder.h"
 #include "testkit/recording_view.h"
 #include "testkit/temp_folder.h"
@@ -82,15 +83,9 @@ class TextModeTest : public ::testing::Test {
   std::map<std::wstring, engine::PartOutcome> RecoverFrom(const fs::path& copy) {
     const fs::path files = folder_.Path() / "files";
     fs::create_directory(files);
-    std::atomic<int> running{1};
-    const engine::JobThreadParam param{.pView = &view_, .pJobRunning = &running};
-    engine::ScanList list;
-    EXPECT_TRUE(engine::ScanPackageFrom(param, "package.dotm", copy, list));
-    const auto report = engine::ExtractParts(view_, files, copy.string(), list);
-    std::map<std::wstring, engine::PartOutcome> reported;
-    for (const auto& part : report.notWhole)
-      reported[part.partPath] = part.outcome;
-    return reported;
+    const auto run = testsupport::ScanAndExtract(view_, "package.dotm", files, copy);
+    EXPECT_TRUE(run.scanned);
+    return testsupport::NotWholeByName(run.report);
   }
 
   Bytes Output(const std::string& name) const {
