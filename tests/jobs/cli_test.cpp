@@ -12,6 +12,7 @@
 #include "platform/test_helpers.h"
 #include "testkit/zip_parse.h"
 #include "tests/jobs/job_test_fixture.h"
+#include "tests/jobs/program_run.h"
 
 namespace jobstest {
 namespace {
@@ -99,37 +100,17 @@ TEST(ConsoleViewTest, ExitStatusComesFromRowResults) {
   std::fclose(sink);
 }
 
-// Standard streams on Windows are text streams: each "\n" reaches the file as "\r\n".
-std::string AsWritten(std::string text) {
-#ifdef _WIN32
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-    text.erase(at, 1);
-#endif
-  return text;
-}
-
-struct RunResult {
-  int status = -1;
-  std::string out, err;
-};
-
 class CliProgramTest : public JobTest {
  protected:
   // Runs the program in Root() with arguments split at spaces.
   RunResult Run(const std::string& arguments) {
-    const fs::path out = Root() / "stdout.txt";
-    const fs::path err = Root() / "stderr.txt";
     std::vector<std::string> words;
     for (std::size_t start = 0; start < arguments.size();) {
       const std::size_t end = std::min(arguments.find(' ', start), arguments.size());
       if (end > start) words.push_back(arguments.substr(start, end - start));
       start = end + 1;
     }
-    RunResult result;
-    result.status = platform::testing::RunProgram(DOTM_REPAIR_BINARY, words, Root(), out, err);
-    result.out = AsWritten(ReadText(out));
-    result.err = AsWritten(ReadText(err));
-    return result;
+    return RunProgramIn(DOTM_REPAIR_BINARY, Root(), words);
   }
 };
 

@@ -17,6 +17,7 @@
 #include "cli/report_json.h"
 #include "platform/test_helpers.h"
 #include "tests/jobs/job_test_fixture.h"
+#include "tests/jobs/program_run.h"
 
 namespace jobstest {
 namespace {
@@ -83,15 +84,6 @@ std::string Crc32Hex(const Bytes& bytes) {
   const auto crc = crc32(0, bytes.data(), static_cast<uInt>(bytes.size()));
   char text[9];
   std::snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(crc));
-  return text;
-}
-
-// Standard streams on Windows are text streams: each "\n" reaches the file as "\r\n".
-std::string AsWritten(std::string text) {
-#ifdef _WIN32
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-    text.erase(at, 1);
-#endif
   return text;
 }
 
@@ -178,19 +170,8 @@ TEST(ReportJsonTest, WriterNestsValuesAndTheReaderTakesThem) {
 
 class ReportTest : public JobTest {
  protected:
-  struct RunResult {
-    int status = -1;
-    std::string out, err;
-  };
-
   RunResult Run(const std::vector<std::string>& words) {
-    const fs::path out = Root() / "stdout.txt";
-    const fs::path err = Root() / "stderr.txt";
-    RunResult result;
-    result.status = platform::testing::RunProgram(DOTM_REPAIR_BINARY, words, Root(), out, err);
-    result.out = AsWritten(ReadText(out));
-    result.err = AsWritten(ReadText(err));
-    return result;
+    return RunProgramIn(DOTM_REPAIR_BINARY, Root(), words);
   }
 
   // The report at Root()/name, read strictly; a failed expectation when it is not valid JSON.
