@@ -292,7 +292,7 @@ class Extractor {
   // What to do with the entry at index of the scan list, decided before any copy is written so
   // that the copies to stage are known at once. Folders on the way are made here, in list order.
   ExtractionStep Plan(const PartEntry& entry, const std::optional<fs::path>& relative,
-                      bool blocked) const {
+                      bool blocked) {
     if (!relative) return NotedStep(entry, entry.partPath, PartOutcome::kNameRefused);
     std::wstring key = platform::WideFromPath(*relative);
     if (blocked) return NotedStep(entry, key, PartOutcome::kFolderBlocked);
@@ -679,8 +679,8 @@ PartOutcome ExtractPart(platform::File& package, const PartEntry& entry, platfor
 namespace {
 
 // Every entry's step, in list order, with found filled in; the copies to be decoded go to jobs.
-std::vector<ExtractionStep> PlanSteps(const Extractor& extractor, const ScanList& scanList,
-                                      bool opened, std::vector<FoundPart>& found,
+std::vector<ExtractionStep> PlanSteps(Extractor& extractor, const ScanList& scanList, bool opened,
+                                      std::vector<FoundPart>& found,
                                       std::vector<PartStager::Job>& jobs) {
   const OutputPlan plan(scanList);
   std::vector<ExtractionStep> steps(scanList.size());
